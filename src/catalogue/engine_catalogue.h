@@ -1,0 +1,42 @@
+#pragma once
+
+#include "catalogue/profile.h"
+
+#include <QList>
+#include <QString>
+#include <QVector>
+
+class NodeTree;
+class Shell;
+
+inline const QString kSettingsFile = QStringLiteral("settings.dat");
+
+// One web search engine of the catalogue. In a tree node: Name is the text, URL the tag, Query
+// the key and Active the check state.
+struct EngineRecord
+{
+    QString Name;
+    QString URL;
+    QString Query; // the query template, "%s" where the search text goes
+    bool Active = false;
+
+    friend bool operator==(const EngineRecord &, const EngineRecord &) = default;
+};
+
+// The engines of settings.dat in file order. Entries that cannot make a node are skipped: a
+// missing or empty name, and a query template that an earlier engine already uses (it is the
+// node's key). A "Count" that is not a number lists every numbered name the file holds.
+QList<EngineRecord> ReadEngines(const Profile &profile);
+
+// Replaces the nodes of `tree` with the catalogue; returns the number of engines listed.
+int LoadEngines(NodeTree &tree, const Profile &profile);
+
+// Writes the engines of `tree` into settings.dat. (false, false) rewrites the whole list;
+// (true, true) merges the ticked nodes at their positions and leaves "Active" alone.
+void SaveEngines(const NodeTree &tree, bool skipActive, bool onlyChecked, Profile &profile);
+
+// Stores each node's check box as its engine's "Active" and returns the flags by node index
+// (element 0 unused), the search's engineActive.
+QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile);
+
+void ShellOpen(Shell &shell, const QString &target);

@@ -1,0 +1,113 @@
+#include "catalogue/profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The classic reader copies at most this many characters into its 255-character buffer.
+constexpr qsizetype kMaxValueLength = 254;
+
+} // namespace
+
+QString profileText(const QString &stored)
+{
+    QString text = stored.left(kMaxValueLength);
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+bool profileBool(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(u"true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(u"false", Qt::CaseInsensitive) == 0)
+        return false;
+    bool isNumber = false;
+    const double number = t.toDouble(&isNumber);
+    return isNumber && number != 0.0;
+}
+
+QString profileBoolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+Profile::Profile(QString programFolder)
+    : m_folder(std::move(programFolder))
+{
+}
+
+QString Profile::pathOf(const QString &file) const
+{
+    return QDir(m_folder).filePath(file);
+}
+
+IniDocument Profile::snapshot(const QString &file) const
+{
+    return readIniFile(pathOf(file));
+}
+
+QString Profile::ReadProfile(const QString &file, const QString &section, const QString &key,
+                             const QString &defaultValue) const
+{
+    return profileText(snapshot(file).value(section, key).value_or(defaultValue));
+}
+
+bool Profile::edit(const QString &file, const std::function<void(IniDocument &)> &change)
+{
+    const QString path = pathOf(file);
+    QFile existing(path);
+    QByteArray before;
+    const bool exists = existing.exists();
+    if (exists) {
+        // A file that cannot be read must not be replaced by what little we know of it.
+        if (!existing.open(QIODevice::ReadOnly))
+            return false;
+        before = existing.readAll();
+        existing.close();
+    }
+    IniDocument document = IniDocument::fromBytes(before);
+    change(document);
+    if (exists && document.toBytes() == before)
+        return true;
+    return writeIniFile(path, document);
+}
+
+void Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
+                           const QString &value)
+{
+    edit(file, [&](IniDocument &document) { document.setValue(section, key, value); });
+}
+
+void Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
+                           const char *value)
+{
+    WriteProfile(file, section, key, QString::fromUtf8(value));
+}
+
+void Profile::WriteProfile(const QString &file, const QString &section, const QString &key, int value)
+{
+    WriteProfile(file, section, key, QString::number(value));
+}
+
+void Profile::WriteProfile(const QString &file, const QString &section, const QString &key, bool value)
+{
+    WriteProfile(file, section, key, profileBoolText(value));
+}
+
+void Profile::DeleteProfileSection(const QString &file, const QString &section)
+{
+    const QString path = pathOf(file);
+    if (!QFileInfo::exists(path))
+        return;
+    // Removing a section that is not there leaves the file exactly as it was.
+    if (!snapshot(file).hasSection(section))
+        return;
+    edit(file, [&](IniDocument &document) { document.removeSection(section); });
+}

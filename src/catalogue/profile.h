@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/ini_file.h"
+
+#include <QString>
+
+#include <functional>
+
+// Access to the profile files of the program folder (in practice always "settings.dat"). Every call
+// is one complete read, or one complete atomic rewrite, of the file on disk: nothing is cached.
+class Profile final
+{
+public:
+    explicit Profile(QString programFolder);
+
+    const QString &programFolder() const { return m_folder; }
+    QString pathOf(const QString &file) const;
+
+    // The stored value, or `defaultValue` when the file, section or key is missing; in both cases
+    // cut to 254 characters and without trailing spaces, as the classic reader returns it.
+    QString ReadProfile(const QString &file, const QString &section, const QString &key,
+                        const QString &defaultValue) const;
+    // Writes nothing when the file cannot be read or replaced; a failed write goes unnoticed.
+    void WriteProfile(const QString &file, const QString &section, const QString &key,
+                      const QString &value);
+    // Without this a string literal would take the bool overload.
+    void WriteProfile(const QString &file, const QString &section, const QString &key,
+                      const char *value);
+    void WriteProfile(const QString &file, const QString &section, const QString &key, int value);
+    void WriteProfile(const QString &file, const QString &section, const QString &key, bool value);
+    void DeleteProfileSection(const QString &file, const QString &section);
+
+    // Many reads from one snapshot of the file; the same results as as many ReadProfile calls.
+    IniDocument snapshot(const QString &file) const;
+    // Many changes in one rewrite. False (and the file untouched) when it cannot be read or
+    // replaced.
+    bool edit(const QString &file, const std::function<void(IniDocument &)> &change);
+
+private:
+    QString m_folder;
+};
+
+// A value as the profile reader hands it over: at most 254 characters, no trailing spaces.
+QString profileText(const QString &stored);
+// The Boolean of a stored text: "True"/"False" in any case, or a number (0 is false).
+bool profileBool(const QString &text);
+QString profileBoolText(bool value);

@@ -1,0 +1,42 @@
+#include "catalogue/program_folder.h"
+
+#include "catalogue/engine_catalogue.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+bool copyResource(const QString &resource, const QString &target)
+{
+    QFile source(resource);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(source.readAll());
+    return file.commit();
+}
+
+} // namespace
+
+bool SeedProgramFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    if (dir.exists(kSettingsFile))
+        return true;
+    if (!copyResource(QStringLiteral(":/defaults/settings.dat"), dir.filePath(kSettingsFile)))
+        return false;
+    // The client templates that go with the default catalogue's clients.
+    QDirIterator templates(QStringLiteral(":/defaults/clients"), {QStringLiteral("*.scr")}, QDir::Files);
+    while (templates.hasNext()) {
+        const QString resource = templates.next();
+        const QString target = dir.filePath(QFileInfo(resource).fileName());
+        if (!QFile::exists(target))
+            copyResource(resource, target);
+    }
+    return true;
+}

@@ -1,0 +1,87 @@
+#include "support/test_files.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Root ignores permission bits; the immutable flag stops root too (on file systems that have it).
+void setImmutable(const QString &path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    ::close(fd);
+}
+
+} // namespace
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *out << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
+    *out << '}';
+}
+
+void PrintTo(const QByteArray &bytes, std::ostream *out)
+{
+    const QByteArray shown = bytes.size() > 400 ? bytes.left(400) + "..." : bytes;
+    *out << '"' << shown.toPercentEncoding(" !#$&'()*+,/:;=?@[]{}<>\"~^|").toStdString() << "\" (" << bytes.size() << " bytes)";
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+ReadOnlyFolder::ReadOnlyFolder(QString path)
+    : m_path(std::move(path))
+{
+    ::chmod(QFile::encodeName(m_path).constData(), 0555);
+    setImmutable(m_path, true);
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    setImmutable(m_path, false);
+    ::chmod(QFile::encodeName(m_path).constData(), 0755);
+}
+
+bool ReadOnlyFolder::effective() const
+{
+    QFile probe(QDir(m_path).filePath(QStringLiteral(".probe")));
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Readable gtest messages for Qt strings.
+void PrintTo(const QString &text, std::ostream *out);
+void PrintTo(const QStringList &list, std::ostream *out);
+void PrintTo(const QByteArray &bytes, std::ostream *out);
+
+// Small file helpers for tests that work in a temporary folder.
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Makes a folder read-only for the duration of a test, and writable again after. Where neither
+// permission bits nor the immutable flag hold, tests ask `effective()` and skip.
+class ReadOnlyFolder final
+{
+public:
+    explicit ReadOnlyFolder(QString path);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
+    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
+
+    // True when writing into the folder really fails for this process.
+    bool effective() const;
+
+private:
+    QString m_path;
+};
