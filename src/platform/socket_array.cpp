@@ -1,0 +1,119 @@
+#include "platform/socket_array.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+
+struct SocketArray::Element
+{
+    QTcpSocket *socket = nullptr;
+    quint64 generation = 0;
+};
+
+SocketArray::SocketArray(QObject *parent)
+    : QObject(parent)
+{
+}
+
+SocketArray::~SocketArray()
+{
+    destroyAll();
+}
+
+SocketArray::Element *SocketArray::element(int index) const
+{
+    return m_sockets.value(index, nullptr);
+}
+
+void SocketArray::create(int index)
+{
+    destroy(index);
+    auto *e = new Element;
+    e->generation = ++m_generation;
+    e->socket = new QTcpSocket(this);
+    m_sockets.insert(index, e);
+
+    // Every event is queued and checked against the element's generation when it is delivered, so
+    // nothing arrives for an element that was destroyed or created anew in the meantime.
+    const quint64 generation = e->generation;
+    auto deliver = [this, index, generation](void (SocketArray::*signal)(int)) {
+        return [this, index, generation, signal] {
+            const Element *current = element(index);
+            if (current && current->generation == generation)
+                (this->*signal)(index);
+        };
+    };
+    connect(e->socket, &QTcpSocket::connected, this, deliver(&SocketArray::connected), Qt::QueuedConnection);
+    connect(e->socket, &QTcpSocket::readyRead, this, deliver(&SocketArray::dataArrival), Qt::QueuedConnection);
+    connect(e->socket, &QTcpSocket::disconnected, this, deliver(&SocketArray::closed), Qt::QueuedConnection);
+    // A peer that closes also raises RemoteHostClosedError; the disconnect that follows is the
+    // Close event, so that error is not one.
+    connect(e->socket, &QAbstractSocket::errorOccurred, this,
+            [this, index, generation](QAbstractSocket::SocketError code) {
+                const Element *current = element(index);
+                if (current && current->generation == generation && code != QAbstractSocket::RemoteHostClosedError)
+                    emit error(index);
+            },
+                     Qt::QueuedConnection);
+}
+
+void SocketArray::failLater(int index)
+{
+    const Element *e = element(index);
+    if (!e)
+        return;
+    const quint64 generation = e->generation;
+    QTimer::singleShot(0, this, [this, index, generation] {
+        const Element *current = element(index);
+        if (current && current->generation == generation)
+            emit error(index);
+    });
+}
+
+void SocketArray::connectTo(int index, const QString &host, int port)
+{
+    Element *e = element(index);
+    if (!e)
+        return;
+    if (host.isEmpty() || port < 1 || port > 65535) {
+        failLater(index);
+        return;
+    }
+    e->socket->connectToHost(host, static_cast<quint16>(port));
+}
+
+void SocketArray::send(int index, const QByteArray &bytes)
+{
+    if (Element *e = element(index))
+        e->socket->write(bytes);
+}
+
+QByteArray SocketArray::takeAll(int index)
+{
+    Element *e = element(index);
+    return e ? e->socket->readAll() : QByteArray();
+}
+
+void SocketArray::close(int index)
+{
+    if (Element *e = element(index))
+        e->socket->abort();
+}
+
+void SocketArray::destroy(int index)
+{
+    Element *e = m_sockets.take(index);
+    if (!e)
+        return;
+    e->socket->disconnect(this);
+    e->socket->abort();
+    e->socket->deleteLater();
+    delete e;
+}
+
+void SocketArray::destroyAll()
+{
+    const QList<int> indexes = m_sockets.keys();
+    for (int index : indexes)
+        destroy(index);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+
+// An array of TCP client sockets addressed by index, like a control array of socket controls.
+// Element i exists from create(i) until destroy(i). Its events carry the index and always arrive
+// from the event loop, never from inside a call of this class, and never after destroy(i):
+// a caller may connect, close or destroy in any order without being re-entered.
+class SocketArray final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SocketArray)
+
+public:
+    explicit SocketArray(QObject *parent = nullptr);
+    ~SocketArray() override;
+
+    // Creating an element that exists replaces it (the old connection is dropped silently).
+    void create(int index);
+    bool exists(int index) const { return m_sockets.contains(index); }
+    int size() const { return static_cast<int>(m_sockets.size()); }
+
+    // Starts connecting; the outcome arrives as connected(i) or error(i). A port outside
+    // 1..65535 or an empty host fails with error(i).
+    void connectTo(int index, const QString &host, int port);
+    void send(int index, const QByteArray &bytes);
+    // Everything received and not yet taken, one byte per character.
+    QByteArray takeAll(int index);
+    // Closing or destroying an element that is gone is no error.
+    void close(int index);
+    void destroy(int index);
+    void destroyAll();
+
+signals:
+    void connected(int index);
+    void dataArrival(int index);
+    void closed(int index); // the peer closed the connection
+    void error(int index);  // the connection could not be made or failed
+
+private:
+    struct Element;
+    Element *element(int index) const;
+    void failLater(int index);
+
+    QHash<int, Element *> m_sockets;
+    quint64 m_generation = 0;
+};

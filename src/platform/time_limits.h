@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+
+// The limits that keep a silent or endless peer from holding the program. One place for all of
+// them; tests pass smaller ones.
+struct TimeLimits
+{
+    // A page fetch that receives nothing for this long completes with what arrived.
+    std::chrono::milliseconds pageSilence{60'000};
+    // A page that grows beyond this completes with what arrived.
+    qsizetype pageCap = qsizetype(64) * 1024 * 1024;
+    // A server test with no answer in this time marks the server "Dead".
+    std::chrono::milliseconds serverTest{15'000};
+    // An update exchange silent for this long shows "Error occured".
+    std::chrono::milliseconds updateSilence{60'000};
+};

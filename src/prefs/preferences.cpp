@@ -1,0 +1,88 @@
+#include "prefs/preferences.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace {
+
+const QString kGroup = QStringLiteral("Settings");
+
+int readInt(const PreferenceStore &store, const QString &key, int defaultValue)
+{
+    bool ok = false;
+    const int value = store.read(key, QString::number(defaultValue)).trimmed().toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+bool readBool(const PreferenceStore &store, const QString &key, bool defaultValue)
+{
+    bool ok = false;
+    const double value = store.read(key, preferenceBoolText(defaultValue)).trimmed().toDouble(&ok);
+    return ok ? value != 0.0 : defaultValue;
+}
+
+} // namespace
+
+QString preferenceBoolText(bool value)
+{
+    return value ? QStringLiteral("-1") : QStringLiteral("0");
+}
+
+SettingsStore::SettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             QStringLiteral("Kestrune"), QStringLiteral("Kestrune")))
+{
+}
+
+SettingsStore::SettingsStore(const QString &iniPath)
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::read(const QString &key, const QString &defaultValue) const
+{
+    return m_settings->value(kGroup + u'/' + key, defaultValue).toString();
+}
+
+void SettingsStore::write(const QString &key, const QString &value)
+{
+    m_settings->setValue(kGroup + u'/' + key, value);
+    m_settings->sync();
+}
+
+Preferences LoadPreferences(const PreferenceStore &store, const QString &programFolder)
+{
+    Preferences p;
+    p.testingEnabled = readBool(store, QStringLiteral("TestStopped"), false);
+    p.listViewType = readInt(store, QStringLiteral("ListViewType"), 3);
+    p.maxTest = readInt(store, QStringLiteral("max_test"), 10);
+    p.maxSearch = readInt(store, QStringLiteral("max_search"), 10);
+    p.useProxy = readBool(store, QStringLiteral("UseProxy"), false);
+    p.proxyAddress = store.read(QStringLiteral("ProxyAddress"), QString());
+    p.proxyPort = readInt(store, QStringLiteral("ProxyPort"), 80);
+    p.scriptPath = QDir(programFolder).filePath(QStringLiteral("script.scr"));
+    p.ftpPath = store.read(QStringLiteral("FTP_PATH"), QString());
+    p.ftpLocal = store.read(QStringLiteral("FTP_LOCAL"), programFolder);
+    p.ftpClient = readInt(store, QStringLiteral("FTP_CLIENT"), 0);
+    return p;
+}
+
+void SaveShutdownPreferences(const Preferences &p, PreferenceStore &store)
+{
+    store.write(QStringLiteral("TestStopped"), preferenceBoolText(p.testingEnabled));
+    store.write(QStringLiteral("ListViewType"), QString::number(p.listViewType));
+}
+
+void SaveOptionPreferences(const Preferences &p, PreferenceStore &store)
+{
+    store.write(QStringLiteral("max_test"), QString::number(p.maxTest));
+    store.write(QStringLiteral("max_search"), QString::number(p.maxSearch));
+    store.write(QStringLiteral("UseProxy"), preferenceBoolText(p.useProxy));
+    store.write(QStringLiteral("ProxyAddress"), p.proxyAddress);
+    store.write(QStringLiteral("ProxyPort"), QString::number(p.proxyPort));
+    store.write(QStringLiteral("FTP_PATH"), p.ftpPath);
+    store.write(QStringLiteral("FTP_LOCAL"), p.ftpLocal);
+    store.write(QStringLiteral("FTP_CLIENT"), QString::number(p.ftpClient));
+}

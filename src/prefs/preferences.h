@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+// The per-user preference store: texts by key, under application "Kestrune", section "Settings".
+class PreferenceStore
+{
+public:
+    virtual ~PreferenceStore() = default;
+    virtual QString read(const QString &key, const QString &defaultValue) const = 0;
+    virtual void write(const QString &key, const QString &value) = 0;
+};
+
+// The store in QSettings: the user's own (organization and application "Kestrune") or, for tests
+// and portable use, an INI file at a given path.
+class SettingsStore final : public PreferenceStore
+{
+public:
+    SettingsStore();
+    explicit SettingsStore(const QString &iniPath);
+    ~SettingsStore() override;
+
+    QString read(const QString &key, const QString &defaultValue) const override;
+    void write(const QString &key, const QString &value) override;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+// The preferences while the program runs. Stored as texts: numbers in decimal, Booleans as
+// "-1"/"0".
+struct Preferences
+{
+    int maxSearch = 10;        // "max_search"
+    int maxTest = 10;          // "max_test"
+    bool useProxy = false;     // "UseProxy"
+    QString proxyAddress;      // "ProxyAddress"
+    int proxyPort = 80;        // "ProxyPort"
+    bool testingEnabled = false; // "TestStopped" (true: testing is on)
+    QString ftpLocal;          // "FTP_LOCAL", default the program folder
+    QString ftpPath;           // "FTP_PATH"
+    int ftpClient = 0;         // "FTP_CLIENT", 1-based client number; 0 none
+    int listViewType = 3;      // "ListViewType": 1 List, 2 Half Detailed, 3 Detailed
+    QString scriptPath;        // not stored: the program folder's script.scr
+};
+
+// Reads every preference with its default; a stored text that is not a number reads as the default.
+Preferences LoadPreferences(const PreferenceStore &store, const QString &programFolder);
+// The shut-down writes: "TestStopped" and "ListViewType", and nothing else.
+void SaveShutdownPreferences(const Preferences &preferences, PreferenceStore &store);
+// The eight keys the Options dialog stores when it closes.
+void SaveOptionPreferences(const Preferences &preferences, PreferenceStore &store);
+
+QString preferenceBoolText(bool value);

@@ -1,0 +1,180 @@
+#include "support/peers.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+}
+
+} // namespace
+
+int freePort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return server.serverPort();
+}
+
+bool waitForPort(int port, std::chrono::milliseconds timeout)
+{
+    const QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired()) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        if (socket.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+PeerProcess::~PeerProcess()
+{
+    stop();
+}
+
+qint64 PeerProcess::pid() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+QByteArray PeerProcess::output()
+{
+    if (m_process)
+        m_output += m_process->readAll();
+    return m_output;
+}
+
+bool PeerProcess::launch(const QString &program, const QStringList &arguments, int port)
+{
+    m_port = port;
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setWorkingDirectory(m_dir.path());
+    m_process->start(program, arguments);
+    if (!m_process->waitForStarted(5000))
+        return false;
+    const QDeadlineTimer deadline(std::chrono::seconds(10));
+    while (!deadline.hasExpired()) {
+        if (m_process->state() != QProcess::Running)
+            return false;
+        if (waitForPort(port, std::chrono::milliseconds(200)))
+            return true;
+    }
+    return false;
+}
+
+void PeerProcess::stop()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    const qint64 id = m_process->processId();
+    ::kill(static_cast<pid_t>(id), SIGTERM);
+    if (!m_process->waitForFinished(3000)) {
+        ::kill(static_cast<pid_t>(id), SIGKILL);
+        m_process->waitForFinished(3000);
+    }
+    output();
+}
+
+NginxPeer::NginxPeer(QString root)
+    : m_root(std::move(root))
+{
+}
+
+bool NginxPeer::start()
+{
+    const int port = freePort();
+    const QDir dir(m_dir.path());
+    const QString conf = QStringLiteral(
+        "daemon off;\n"
+        "master_process off;\n"
+        "worker_processes 1;\n"
+        "pid %1/nginx.pid;\n"
+        "error_log %1/error.log;\n"
+        "events { worker_connections 1024; }\n"
+        "http {\n"
+        "  log_format full '$request | $http_host | $http_user_agent | $http_accept | $http_accept_encoding | "
+        "$http_accept_language | $http_accept_charset | $http_connection | $http_pragma | $http_via';\n"
+        "  access_log %1/access.log full;\n"
+        "  client_body_temp_path %1/client_body;\n"
+        "  proxy_temp_path %1/proxy;\n"
+        "  fastcgi_temp_path %1/fastcgi;\n"
+        "  uwsgi_temp_path %1/uwsgi;\n"
+        "  scgi_temp_path %1/scgi;\n"
+        "  default_type text/html;\n"
+        "  server {\n"
+        "    listen 127.0.0.1:%2;\n"
+        "    root %3;\n"
+        "  }\n"
+        "}\n")
+        .arg(m_dir.path()).arg(port).arg(m_root);
+    if (!writeFile(dir.filePath(QStringLiteral("nginx.conf")), conf.toUtf8()))
+        return false;
+    return launch(QStringLiteral("/usr/sbin/nginx"),
+                  {QStringLiteral("-c"), dir.filePath(QStringLiteral("nginx.conf")), QStringLiteral("-p"),
+                   m_dir.path() + u'/'},
+                  port);
+}
+
+QByteArray NginxPeer::accessLog() const
+{
+    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("access.log")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool TinyproxyPeer::start()
+{
+    const int port = freePort();
+    // tinyproxy drops to nobody when started as root; its files must stay writable then.
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0777);
+    const QDir dir(m_dir.path());
+    const QString conf = QStringLiteral(
+        "User nobody\n"
+        "Group nogroup\n"
+        "Port %1\n"
+        "Listen 127.0.0.1\n"
+        "Allow 127.0.0.1\n"
+        "Timeout 60\n"
+        "MaxClients 200\n"
+        "LogFile \"%2/tinyproxy.log\"\n"
+        "LogLevel Info\n"
+        "PidFile \"%2/tinyproxy.pid\"\n")
+        .arg(port).arg(m_dir.path());
+    if (!writeFile(dir.filePath(QStringLiteral("tinyproxy.conf")), conf.toUtf8()))
+        return false;
+    return launch(QStringLiteral("/usr/bin/tinyproxy"),
+                  {QStringLiteral("-d"), QStringLiteral("-c"), dir.filePath(QStringLiteral("tinyproxy.conf"))}, port);
+}
+
+FtpPeer::FtpPeer(QString root, QString user, QString password)
+    : m_root(std::move(root))
+    , m_user(std::move(user))
+    , m_password(std::move(password))
+{
+}
+
+bool FtpPeer::start()
+{
+    const int port = freePort();
+    QStringList arguments{QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
+                          QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                          QStringLiteral("-d"), m_root};
+    if (!m_user.isEmpty())
+        arguments << QStringLiteral("-u") << m_user << QStringLiteral("-P") << m_password;
+    return launch(QStringLiteral("/usr/bin/python3"), arguments, port);
+}

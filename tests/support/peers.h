@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+// Real servers for tests, started in the foreground on 127.0.0.1 at a free port and stopped by
+// PID. Each keeps its configuration, logs and pid file in a temporary folder of its own.
+
+// A port on 127.0.0.1 that nobody listens on right now.
+int freePort();
+// True once something accepts connections on 127.0.0.1:port.
+bool waitForPort(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+class PeerProcess
+{
+public:
+    PeerProcess() = default;
+    virtual ~PeerProcess();
+    PeerProcess(const PeerProcess &) = delete;
+    PeerProcess &operator=(const PeerProcess &) = delete;
+
+    int port() const { return m_port; }
+    qint64 pid() const;
+    QString folder() const { return m_dir.path(); }
+    // What the process printed so far (for failure messages).
+    QByteArray output();
+    void stop();
+
+protected:
+    // Starts the program and waits until it listens on `port`; false (with output()) if not.
+    bool launch(const QString &program, const QStringList &arguments, int port);
+
+    QTemporaryDir m_dir;
+    int m_port = 0;
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_output;
+};
+
+// nginx serving the files of `root`; every request is logged with its whole header set.
+class NginxPeer final : public PeerProcess
+{
+public:
+    explicit NginxPeer(QString root);
+    bool start();
+    // The access log: one line per request, fields separated by " | ":
+    // request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
+    // Connection, Pragma, Via.
+    QByteArray accessLog() const;
+    QString root() const { return m_root; }
+
+private:
+    QString m_root;
+};
+
+// tinyproxy relaying to anywhere on loopback.
+class TinyproxyPeer final : public PeerProcess
+{
+public:
+    bool start();
+};
+
+// pyftpdlib serving `root` read-only, anonymously or with one user.
+class FtpPeer final : public PeerProcess
+{
+public:
+    explicit FtpPeer(QString root, QString user = {}, QString password = {});
+    bool start();
+
+private:
+    QString m_root;
+    QString m_user;
+    QString m_password;
+};
