@@ -10,6 +10,8 @@ struct TimeLimits
 {
     // A page fetch that receives nothing for this long completes with what arrived.
     std::chrono::milliseconds pageSilence{60'000};
+    // A page still arriving after this long (a peer that trickles) completes with what arrived.
+    std::chrono::milliseconds pageTotal{180'000};
     // A page that grows beyond this completes with what arrived.
     qsizetype pageCap = qsizetype(64) * 1024 * 1024;
     // A server test with no answer in this time marks the server "Dead".

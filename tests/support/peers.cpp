@@ -108,7 +108,7 @@ bool NginxPeer::start()
         "error_log %1/error.log;\n"
         "events { worker_connections 1024; }\n"
         "http {\n"
-        "  log_format full '$request | $http_host | $http_user_agent | $http_accept | $http_accept_encoding | "
+        "  log_format full '$status | $request | $http_host | $http_user_agent | $http_accept | $http_accept_encoding | "
         "$http_accept_language | $http_accept_charset | $http_connection | $http_pragma | $http_via';\n"
         "  access_log %1/access.log full;\n"
         "  client_body_temp_path %1/client_body;\n"

@@ -51,7 +51,7 @@ public:
     explicit NginxPeer(QString root);
     bool start();
     // The access log: one line per request, fields separated by " | ":
-    // request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
+    // status, request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
     // Connection, Pragma, Via.
     QByteArray accessLog() const;
     QString root() const { return m_root; }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class NodeTree;
+class ServerTable;
+
+// The login details of a selected FTP server, as the "Search Info:" fields show them.
+struct SearchInfo
+{
+    QString address;
+    QString port;
+    QString user;
+    QString password;
+
+    friend bool operator==(const SearchInfo &, const SearchInfo &) = default;
+};
+
+// What selecting node `selected` of `ftpList` shows: `linksList` is refilled with the server's
+// files in layout `listViewType` (1 List, 2 Half Detailed, 3 Detailed: directory nodes with their
+// files; any other value lists nothing). A file node's key is its whole link, the key a hand-off
+// takes. The login details are filled only for a server under the "FTP" root; root nodes, and
+// servers under "HTTP", leave them empty. Texts carry the link's bytes one to one (Latin-1).
+SearchInfo ShowServerDetails(const NodeTree &ftpList, int selected, const ServerTable &servers,
+                             int listViewType, NodeTree &linksList);

@@ -1,0 +1,18 @@
+#include "platform/process_launcher.h"
+
+#include <QProcess>
+
+bool ProcessLauncher::start(const QString &program, const QStringList &arguments)
+{
+    if (program.isEmpty())
+        return false;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
+        return false;
+    m_lastProcessId = pid;
+    return true;
+}

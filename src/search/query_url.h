@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// The search text as sent: trimmed of blanks at both ends, every remaining blank a "+", and
+// everything else as the UTF-8 bytes the user typed.
+QByteArray EncodeSearchText(const QString &searchText);
+
+// The template with its first "%s" (either letter case) replaced by the search string; empty
+// when the template has none.
+QByteArray BuildQueryURL(QByteArrayView queryTemplate, QByteArrayView searchString);
+
+// The host part of a URL (behind "://" up to the first "/"), port included.
+QByteArrayView URLHost(QByteArrayView url);
+// The host without a ":port".
+QByteArrayView StripPort(QByteArrayView host);
+
+// Where a page fetch connects without a proxy: the URL's host, and its explicit port or 80.
+// An unusable port gives port 0, which fails the connection.
+struct FetchTarget
+{
+    QByteArray host;
+    int port = 80;
+};
+FetchTarget fetchTarget(QByteArrayView url);
+
+// The HTTP/1.0 request for a result page, directly to the engine or through a proxy. Header
+// lines are spelled so that real servers and proxies accept them and close after the page.
+QByteArray pageRequest(QByteArrayView url, bool throughProxy);
