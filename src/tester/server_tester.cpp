@@ -1,0 +1,221 @@
+#include "tester/server_tester.h"
+
+#include "platform/node_tree.h"
+#include "platform/socket_array.h"
+#include "platform/status_line.h"
+#include "prefs/preferences.h"
+#include "search/search_state.h"
+#include "search/server_url.h"
+#include "search/status.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+QString untested() { return QStringLiteral("Untested"); }
+QString underTest() { return QStringLiteral("QuestionMark"); }
+QString alive() { return QStringLiteral("CheckMark"); }
+QString dead() { return QStringLiteral("Dead"); }
+
+} // namespace
+
+ServerTester::ServerTester(SearchState &state, NodeTree &ftpList, Preferences &preferences, StatusLine &status,
+                           TimeLimits limits, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_ftpList(ftpList)
+    , m_preferences(preferences)
+    , m_status(status)
+    , m_limits(limits)
+    , m_testSock(new SocketArray(this))
+{
+    connect(m_testSock, &SocketArray::connected, this, [this](int slot) { finishTest(slot, alive()); });
+    connect(m_testSock, &SocketArray::error, this, [this](int slot) { finishTest(slot, dead()); });
+    watchTree();
+}
+
+ServerTester::~ServerTester() = default;
+
+void ServerTester::watchTree()
+{
+    connect(&m_ftpList, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+                if (!roles.isEmpty() && !roles.contains(NodeTree::PictureKeyRole))
+                    return;
+                const QModelIndex parent = topLeft.parent();
+                for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+                    const int node = m_ftpList.nodeIndex(m_ftpList.index(row, 0, parent));
+                    if (node > 0 && node < m_cursor && m_ftpList.picture(node) == untested())
+                        rewindTo(node);
+                }
+            });
+    // Removals renumber the nodes behind them; a reset (clear, bulk change) replaces them all.
+    connect(&m_ftpList, &QAbstractItemModel::rowsRemoved, this, [this] { rewindTo(1); });
+    connect(&m_ftpList, &QAbstractItemModel::modelReset, this, [this] { rewindTo(1); });
+}
+
+void ServerTester::rewindTo(int index)
+{
+    m_cursor = std::min(m_cursor, std::max(index, 1));
+}
+
+bool ServerTester::testingEnabled() const
+{
+    return m_preferences.testingEnabled;
+}
+
+void ServerTester::StartTests()
+{
+    // Only reached with no test under way; should a caller break that, the running tests are given
+    // back first so that no socket outlives the slot table that tracks it.
+    if (m_state.activeTestSockets > 0)
+        StopTests();
+
+    const int size = std::max(m_preferences.maxTest, 0);
+    m_testSlots = QVector<int>(size + 1, 0);
+    m_deadlines.resize(static_cast<std::size_t>(size) + 1);
+    for (int k = 1; k <= size; ++k) {
+        auto &timer = m_deadlines[static_cast<std::size_t>(k)];
+        if (timer)
+            continue;
+        timer = std::make_unique<QTimer>();
+        timer->setSingleShot(true);
+        timer->setInterval(m_limits.serverTest);
+        connect(timer.get(), &QTimer::timeout, this, [this, k] { finishTest(k, dead()); });
+    }
+    m_state.testsHalted = false;
+    ScheduleTests();
+}
+
+void ServerTester::StopTests()
+{
+    m_state.testsHalted = true;
+    for (int k = 1; k < m_testSlots.size(); ++k) {
+        const int node = m_testSlots[k];
+        if (node > 0) {
+            if (m_ftpList.picture(node) == underTest())
+                m_ftpList.setPicture(node, untested());
+            FreeTestSlot(k);
+        }
+    }
+    m_state.activeTestSockets = 0;
+    rewindTo(1);
+    UpdateStatus(m_state, m_status);
+}
+
+void ServerTester::ScheduleTests()
+{
+    if (m_state.testsHalted)
+        return;
+    // The slot table bounds the tests even when `maxTest` was raised after it was sized.
+    const int limit = std::min(m_preferences.maxTest, static_cast<int>(m_testSlots.size()) - 1);
+    const int n = m_ftpList.count();
+    for (; m_cursor <= n; ++m_cursor) {
+        if (m_state.activeTestSockets >= limit)
+            return;
+        const int i = m_cursor;
+        if (m_ftpList.picture(i) != untested())
+            continue;
+
+        const QByteArray key = m_ftpList.key(i).toLatin1();
+        const ServerAddress address = ParseServer(key);
+        if (address.host.isEmpty()) {
+            // Nothing to connect to: no socket is spent on it.
+            m_ftpList.setPicture(i, dead());
+            continue;
+        }
+
+        int k = m_state.activeTestSockets + 1;
+        for (int slot = 1; slot <= m_state.activeTestSockets; ++slot) {
+            if (m_testSlots[slot] == -1) {
+                k = slot;
+                break;
+            }
+        }
+        m_state.activeTestSockets += 1;
+        m_ftpList.setPicture(i, underTest());
+        m_testSock->create(k);
+        m_testSlots[k] = i;
+        m_testSock->connectTo(k, QString::fromLatin1(address.host), address.port);
+        m_deadlines[static_cast<std::size_t>(k)]->start();
+        UpdateStatus(m_state, m_status);
+    }
+}
+
+void ServerTester::FreeTestSlot(int slot)
+{
+    if (slot < 1 || slot >= m_testSlots.size())
+        return;
+    m_testSlots[slot] = -1;
+    m_deadlines[static_cast<std::size_t>(slot)]->stop();
+    m_testSock->close(slot);
+    m_testSock->destroy(slot);
+}
+
+void ServerTester::finishTest(int slot, const QString &mark)
+{
+    // A late answer for a slot given back already (a stop, a time-out) is no test of anything.
+    if (slot < 1 || slot >= m_testSlots.size() || m_testSlots[slot] <= 0)
+        return;
+    m_ftpList.setPicture(m_testSlots[slot], mark);
+    FreeTestSlot(slot);
+    m_state.activeTestSockets -= 1;
+    UpdateStatus(m_state, m_status);
+    ScheduleTests();
+}
+
+void ServerTester::ResetTestMarks()
+{
+    const int n = m_ftpList.count();
+    for (int i = 1; i <= n; ++i) {
+        const QString picture = m_ftpList.picture(i);
+        if (picture != QLatin1StringView("Working") && picture != QLatin1StringView("Engine"))
+            m_ftpList.setPicture(i, untested());
+    }
+    rewindTo(1);
+}
+
+void ServerTester::setTestingEnabled(bool enabled)
+{
+    if (m_preferences.testingEnabled == enabled)
+        return;
+    m_preferences.testingEnabled = enabled;
+    emit testingEnabledChanged(enabled);
+}
+
+bool ServerTester::ToggleTestResults(bool searchRunning)
+{
+    if (m_preferences.testingEnabled) {
+        setTestingEnabled(false);
+        StopTests();
+        return false;
+    }
+    setTestingEnabled(true);
+    if (!searchRunning)
+        StartTests();
+    return true;
+}
+
+bool ServerTester::ReTestResults(bool searchRunning)
+{
+    StopTests();
+    ResetTestMarks();
+    setTestingEnabled(true);
+    if (!searchRunning)
+        StartTests();
+    return true;
+}
+
+void ServerTester::haltForSearch()
+{
+    StopTests();
+    m_state.testsHalted = false;
+}
+
+void ServerTester::resumeAfterSearch()
+{
+    if (m_preferences.testingEnabled)
+        StartTests();
+}

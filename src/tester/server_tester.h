@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/time_limits.h"
+
+#include <QObject>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+class NodeTree;
+class QTimer;
+class SocketArray;
+class StatusLine;
+struct Preferences;
+struct SearchState;
+
+// Tests the FTP servers of the result tree: opens a TCP connection to each "Untested" server node,
+// at most `maxTest` at a time, in node order, and marks it "CheckMark" when the connection is
+// accepted or "Dead" when it fails or stays unanswered for `TimeLimits::serverTest`.
+class ServerTester final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ServerTester)
+
+public:
+    ServerTester(SearchState &state, NodeTree &ftpList, Preferences &preferences, StatusLine &status,
+                 TimeLimits limits = {}, QObject *parent = nullptr);
+    ~ServerTester() override;
+
+    // Sizes the slot table from the current `maxTest`, clears `testsHalted` and schedules.
+    void StartTests();
+    // Halts scheduling, gives back every busy slot (its node goes back to "Untested") and zeroes
+    // `activeTestSockets`.
+    void StopTests();
+    // Starts tests on the next "Untested" nodes while slots are free.
+    void ScheduleTests();
+    // Marks the slot free and drops its socket; a slot that is free already is no error.
+    void FreeTestSlot(int slot);
+    // Every node but the roots ("Engine") and the HTTP servers ("Working") back to "Untested".
+    void ResetTestMarks();
+
+    // The "Test Results" command: switches automatic testing on or off and returns the new tick.
+    // Switching on starts tests at once unless a search runs.
+    bool ToggleTestResults(bool searchRunning);
+    // The "Re Test Results" command: every server back to "Untested", testing on, and tests start
+    // at once unless a search runs. Returns the new tick (always true).
+    bool ReTestResults(bool searchRunning);
+
+    // For the search: halt testing when a search starts, and resume it (when switched on) once
+    // the search has ended.
+    void haltForSearch();
+    void resumeAfterSearch();
+
+    // Element 0 is never used; element k: 0 never used, -1 free, > 0 the node under test on slot k.
+    const QVector<int> &testSlots() const { return m_testSlots; }
+    bool testingEnabled() const;
+
+signals:
+    // The tick of "Test Results" changed.
+    void testingEnabledChanged(bool enabled);
+
+private:
+    void finishTest(int slot, const QString &mark);
+    void setTestingEnabled(bool enabled);
+    void rewindTo(int index);
+    void watchTree();
+
+    SearchState &m_state;
+    NodeTree &m_ftpList;
+    Preferences &m_preferences;
+    StatusLine &m_status;
+    const TimeLimits m_limits;
+
+    SocketArray *m_testSock;
+    QVector<int> m_testSlots{0};
+    // One answer deadline per slot, parallel to m_testSlots.
+    std::vector<std::unique_ptr<QTimer>> m_deadlines;
+    // Every node before it holds a mark other than "Untested", so a schedule starts here instead of
+    // at node 1; anything that may put an earlier node back to "Untested" moves it back.
+    int m_cursor = 1;
+};
