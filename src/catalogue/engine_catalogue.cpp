@@ -99,12 +99,19 @@ void SaveEngines(const NodeTree &tree, bool skipActive, bool onlyChecked, Profil
     });
 }
 
-QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
+QVector<bool> ActiveFlags(const NodeTree &enginesList)
 {
     const int n = enginesList.count();
     QVector<bool> engineActive(n + 1, false);
     for (int i = 1; i <= n; ++i)
         engineActive[i] = enginesList.checked(i);
+    return engineActive;
+}
+
+QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
+{
+    const int n = enginesList.count();
+    const QVector<bool> engineActive = ActiveFlags(enginesList);
     if (n > 0) {
         profile.edit(kSettingsFile, [&](IniDocument &document) {
             for (int i = 1; i <= n; ++i)

@@ -35,6 +35,9 @@ int LoadEngines(NodeTree &tree, const Profile &profile);
 // (true, true) merges the ticked nodes at their positions and leaves "Active" alone.
 void SaveEngines(const NodeTree &tree, bool skipActive, bool onlyChecked, Profile &profile);
 
+// The check box of each node by node index (element 0 unused).
+QVector<bool> ActiveFlags(const NodeTree &enginesList);
+
 // Stores each node's check box as its engine's "Active" and returns the flags by node index
 // (element 0 unused), the search's engineActive.
 QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile);
