@@ -1,65 +1,121 @@
 #include "search/results.h"
 
-#include <QList>
-#include <QSet>
+#include "platform/node_tree.h"
+#include "search/link_scanner.h"
+#include "search/search_state.h"
+#include "search/server_url.h"
+#include "search/status.h"
 
-// A plain first version; the grouping of a big crawl gets its own tuned store.
-struct ServerRecord::Store
-{
-    QList<QByteArray> files;
-    QList<QByteArray> paths;
-    QSet<QByteArray> seen;
-};
+#include <limits>
 
-ServerRecord::ServerRecord(QByteArray serverURL)
-    : m_serverURL(std::move(serverURL))
-    , m_store(std::make_shared<Store>())
+Results::Results(SearchState &state, NodeTree &ftpList, StatusLine &status, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_ftpList(ftpList)
+    , m_status(status)
 {
 }
 
-int ServerRecord::entryCount() const
+Results::~Results() = default;
+
+void Results::startSearch()
 {
-    return static_cast<int>(m_store->files.size());
+    m_staged.clear();
+    m_ftpList.clear();
+    m_hosts.clear();
+    const QString engine = QStringLiteral("Engine");
+    m_ftpRoot = m_ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, engine);
+    m_ftpList.setExpanded(m_ftpRoot, true);
+    m_httpRoot = m_ftpList.add(QStringLiteral("HTTP"), QStringLiteral("HTTP"), 0, engine);
+    m_ftpList.setExpanded(m_httpRoot, true);
 }
 
-QByteArray ServerRecord::FileNames(int j) const
+int Results::recordOf(QByteArrayView host) const
 {
-    return j >= 1 && j <= entryCount() ? m_store->files[j - 1] : QByteArray();
+    return m_hosts.find(host);
 }
 
-QByteArray ServerRecord::Paths(int j) const
+int Results::recordFor(const ResultLink &parts, bool isHTTP)
 {
-    return j >= 1 && j <= entryCount() ? m_store->paths[j - 1] : QByteArray();
+    // Hosts are matched among this search's server nodes only, never against the roots' texts, so
+    // a host called "FTP" or "HTTP" gets a server node of its own.
+    const quint32 hostTag = HostTable::tagOf(parts.host);
+    const int record = m_hosts.find(parts.host, hostTag);
+    return record != 0 ? record : addServer(parts.pieces.server, parts.host, hostTag, isHTTP);
 }
 
-bool ServerRecord::addEntry(QByteArrayView path, QByteArrayView file)
+void Results::counted(int added)
 {
-    const QByteArray key = path.toByteArray() + '\0' + file.toByteArray();
-    if (m_store->seen.contains(key))
-        return false;
-    m_store->seen.insert(key);
-    m_store->paths.append(path.toByteArray());
-    m_store->files.append(file.toByteArray());
-    return true;
+    if (added == 0)
+        return;
+    m_state.resultCount += added;
+    if (!m_statusStale) {
+        m_statusStale = true;
+        QMetaObject::invokeMethod(this, &Results::flushStatus, Qt::QueuedConnection);
+    }
 }
 
-ServerTable::ServerTable()
+int Results::AddResult(QByteArrayView link, bool isHTTP)
 {
-    m_records.emplace_back();
+    if (HasControlCharacter(link))
+        return 0;
+    const ResultLink parts = SplitResultLink(link);
+    if (parts.pieces.file.isEmpty() || parts.host.isEmpty())
+        return 0;
+    // Staged links go first: a record takes its entries in the links' order.
+    addStaged();
+    const int record = recordFor(parts, isHTTP);
+    if (record == 0 || !m_state.servers[record].addEntry(parts.pieces.path, parts.pieces.file))
+        return 0;
+    counted(1);
+    return record;
 }
 
-const ServerRecord &ServerTable::operator[](int index) const
+void Results::stage(QByteArrayView link, bool isHTTP)
 {
-    return m_records.at(static_cast<std::size_t>(index));
+    if (HasControlCharacter(link))
+        return;
+    const ResultLink parts = SplitResultLink(link);
+    const SplitLink &pieces = parts.pieces;
+    if (pieces.file.isEmpty() || parts.host.isEmpty() || link.size() > std::numeric_limits<qint32>::max())
+        return;
+    const int record = recordFor(parts, isHTTP);
+    if (record != 0)
+        m_staged.add(record, pieces.path, pieces.file, ServerRecord::entryTag(pieces.path, pieces.file));
 }
 
-ServerRecord &ServerTable::operator[](int index)
+int Results::addStaged()
 {
-    return m_records.at(static_cast<std::size_t>(index));
+    ServerTable &servers = m_state.servers;
+    const int added = m_staged.drain(
+        [&servers](int record, QByteArrayView path, QByteArrayView file, quint32 tag) {
+            return servers[record].addTagged(path, file, tag);
+        },
+        [&servers](int record, quint32 tag) { servers[record].prefetch(tag); });
+    counted(added);
+    return added;
 }
 
-int ServerTable::add(QByteArray serverURL)
+int Results::addServer(QByteArrayView serverURL, QByteArrayView host, quint32 hostTag, bool isHTTP)
 {
-    m_records.emplace_back(std::move(serverURL));
-    return upperBound();
+    const int parent = isHTTP ? m_httpRoot : m_ftpRoot;
+    if (m_ftpList.key(parent) != (isHTTP ? QLatin1String("HTTP") : QLatin1String("FTP")))
+        return 0;
+    // Fails only for a link without "://" whose server URL is a root's key.
+    const int node = m_ftpList.add(QString::fromLatin1(serverURL), QString::fromLatin1(host), parent,
+                                   isHTTP ? QStringLiteral("Working") : QStringLiteral("Untested"));
+    if (node == 0)
+        return 0;
+    const int record = m_state.servers.add(serverURL.toByteArray());
+    m_ftpList.setTag(node, record);
+    m_hosts.insert(host, hostTag, record);
+    return record;
+}
+
+void Results::flushStatus()
+{
+    if (!m_statusStale)
+        return;
+    m_statusStale = false;
+    UpdateStatus(m_state, m_status);
 }

@@ -1,46 +1,63 @@
 #pragma once
 
+#include "search/host_table.h"
+#include "search/server_table.h"
+#include "search/server_url.h"
+#include "search/staged_links.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QObject>
 
-#include <memory>
-#include <vector>
+class NodeTree;
+class StatusLine;
+struct SearchState;
 
-// The files found on one result server. Entries count from 1, as the result lists show them.
-class ServerRecord final
+// Turns accepted links into results: groups them by host under a server node of the result tree
+// and a record of `servers`, and counts them. The result tree's nodes are added only here.
+class Results final : public QObject
 {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Results)
+
 public:
-    explicit ServerRecord(QByteArray serverURL = {});
+    Results(SearchState &state, NodeTree &ftpList, StatusLine &status, QObject *parent = nullptr);
+    ~Results() override;
 
-    // The link up to the first "/" behind "://": scheme, user and password, host, port.
-    const QByteArray &ServerURL() const { return m_serverURL; }
-    // k: the entries are 1..k.
-    int entryCount() const;
-    QByteArray FileNames(int j) const;
-    QByteArray Paths(int j) const;
+    // Empties the result tree and adds the roots "FTP" and "HTTP". `servers` is kept.
+    void startSearch();
 
-    // Adds path + file unless the record holds that pair already; true when added.
-    bool addEntry(QByteArrayView path, QByteArrayView file);
+    // Adds the link's file to its host's record; returns that record's index, or 0 when the link
+    // is not a result (no file name, no host, a control character, or the entry is there already).
+    int AddResult(QByteArrayView link, bool isHTTP);
+
+    // AddResult in two halves, faster for many links: stage() takes a link (and makes its server
+    // node if it is new), addStaged() adds the staged links to their records, sorted by record
+    // (see StagedLinks; the outcome is AddResult's) and returns how many became results. Call
+    // addStaged() before control goes back to the event loop; startSearch() drops staged links.
+    void stage(QByteArrayView link, bool isHTTP);
+    int addStaged();
+
+    // The status line follows resultCount lazily: rewriting it per result would cost more than
+    // the result itself in a big crawl. It is brought up to date here, which the extraction calls
+    // at the end of every slice, before control goes back to the event loop; after a direct
+    // AddResult a queued call does it, once the events already waiting have run.
+    void flushStatus();
+
+    // The record of the host's server node in this search, or 0.
+    int recordOf(QByteArrayView host) const;
 
 private:
-    struct Store;
-    QByteArray m_serverURL;
-    std::shared_ptr<Store> m_store;
-};
+    int recordFor(const ResultLink &parts, bool isHTTP);
+    int addServer(QByteArrayView serverURL, QByteArrayView host, quint32 hostTag, bool isHTTP);
+    void counted(int added);
 
-// `servers`: every result server of the run, by record index. Index 0 is an empty record.
-class ServerTable final
-{
-public:
-    ServerTable();
-
-    // The index of the last record (0 when only the empty record exists).
-    int upperBound() const { return static_cast<int>(m_records.size()) - 1; }
-    const ServerRecord &operator[](int index) const;
-    ServerRecord &operator[](int index);
-    // Appends a record and returns its index.
-    int add(QByteArray serverURL);
-
-private:
-    std::vector<ServerRecord> m_records;
+    SearchState &m_state;
+    NodeTree &m_ftpList;
+    StatusLine &m_status;
+    HostTable m_hosts; // the server nodes of this search
+    int m_ftpRoot = 0;
+    int m_httpRoot = 0;
+    bool m_statusStale = false;
+    StagedLinks m_staged;
 };

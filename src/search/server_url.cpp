@@ -1,10 +1,76 @@
 #include "search/server_url.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The first `c` at or after `from`. Runs once or twice per link of a crawl, so it compares 16
+// bytes at a time inline instead of calling the C library.
+qsizetype findByte(QByteArrayView text, char c, qsizetype from)
+{
+    const char *p = text.data();
+    const qsizetype size = text.size();
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    const auto match = [&](qsizetype at) {
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at)), wanted)));
+    };
+    for (; i + 16 <= size; i += 16) {
+        if (const unsigned m = match(i))
+            return i + __builtin_ctz(m);
+    }
+    // The rest in one block that overlaps the ones before: no match lies before `i` in it.
+    if (i < size && size >= 16 && from <= size - 16) {
+        const unsigned m = match(size - 16);
+        return m ? size - 16 + __builtin_ctz(m) : -1;
+    }
+#endif
+    for (; i < size; ++i) {
+        if (p[i] == c)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype findLastByte(QByteArrayView text, char c)
+{
+    const char *p = text.data();
+    qsizetype i = text.size();
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; i >= 16; i -= 16) {
+        const auto m = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i - 16)), wanted)));
+        if (m)
+            return i - 16 + (31 - __builtin_clz(m));
+    }
+#endif
+    while (i > 0) {
+        if (p[--i] == c)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype findSchemeEnd(QByteArrayView text)
+{
+    for (qsizetype colon = findByte(text, ':', 0); colon >= 0; colon = findByte(text, ':', colon + 1)) {
+        if (colon + 2 < text.size() && text[colon + 1] == '/' && text[colon + 2] == '/')
+            return colon;
+    }
+    return -1;
+}
+
+} // namespace
+
 SplitLink SplitURL(QByteArrayView link)
 {
-    const qsizetype scheme = link.indexOf("://");
-    const qsizetype from = scheme < 0 ? 2 : scheme + 3;
-    const qsizetype slash = from < link.size() ? link.indexOf('/', from) : -1;
+    const qsizetype scheme = findSchemeEnd(link);
+    const qsizetype slash = findByte(link, '/', scheme < 0 ? 2 : scheme + 3);
     SplitLink pieces;
     if (slash < 0) {
         pieces.server = link;
@@ -12,24 +78,24 @@ SplitLink SplitURL(QByteArrayView link)
     }
     pieces.server = link.first(slash);
     const QByteArrayView rest = link.sliced(slash);
-    const qsizetype last = rest.lastIndexOf('/');
-    pieces.path = rest.first(last + 1);
-    pieces.file = rest.sliced(last + 1);
+    const qsizetype pathSize = findLastByte(rest, '/') + 1;
+    pieces.path = rest.first(pathSize);
+    pieces.file = rest.sliced(pathSize);
     return pieces;
 }
 
 ServerAddress ParseServer(QByteArrayView server)
 {
     QByteArrayView h;
-    if (const qsizetype at = server.indexOf('@'); at >= 0) {
+    if (const qsizetype at = findByte(server, '@', 0); at >= 0) {
         h = server.sliced(at + 1);
-    } else if (const qsizetype scheme = server.indexOf("://"); scheme >= 0) {
+    } else if (const qsizetype scheme = findSchemeEnd(server); scheme >= 0) {
         h = server.sliced(scheme + 3);
     } else {
         h = server;
     }
     ServerAddress address;
-    const qsizetype colon = h.indexOf(':');
+    const qsizetype colon = findByte(h, ':', 0);
     if (colon < 0) {
         address.host = h;
         return address;
@@ -39,4 +105,76 @@ ServerAddress ParseServer(QByteArrayView server)
     const int port = QByteArray::fromRawData(h.data() + colon + 1, h.size() - colon - 1).toInt(&ok);
     address.port = ok && port >= 1 && port <= 65535 ? port : kDefaultFtpPort;
     return address;
+}
+
+namespace {
+
+// The length of a leading scheme of letters followed by "://" (the "ftp" of "ftp://"), or 0.
+qsizetype letterScheme(QByteArrayView link)
+{
+    qsizetype k = 0;
+    while (k < link.size() && k < 8 && static_cast<unsigned char>((link[k] | 0x20) - 'a') < 26)
+        ++k;
+    return k > 0 && k + 2 < link.size() && link[k] == ':' && link[k + 1] == '/' && link[k + 2] == '/' ? k : 0;
+}
+
+} // namespace
+
+ResultLink SplitResultLink(QByteArrayView link)
+{
+    const qsizetype scheme = letterScheme(link);
+    if (scheme == 0) {
+        ResultLink result{SplitURL(link), {}};
+        result.host = ParseServer(result.pieces.server).host;
+        return result;
+    }
+    // Behind "scheme://" the server ends at the first "/"; the host starts behind the first "@"
+    // before that, if any, and ends at the first ":" behind that start.
+    const qsizetype from = scheme + 3;
+    const char *p = link.data();
+    const qsizetype size = link.size();
+    qsizetype slash = -1;
+    qsizetype at = -1;
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i slashes = _mm_set1_epi8('/');
+    const __m128i ats = _mm_set1_epi8('@');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const auto slashMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slashes)));
+        auto atMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, ats)));
+        if (slashMask != 0)
+            atMask &= (slashMask & (0u - slashMask)) - 1;
+        if (at < 0 && atMask != 0)
+            at = i + __builtin_ctz(atMask);
+        if (slashMask != 0) {
+            slash = i + __builtin_ctz(slashMask);
+            break;
+        }
+    }
+#endif
+    if (slash < 0) {
+        for (; i < size; ++i) {
+            if (p[i] == '/') {
+                slash = i;
+                break;
+            }
+            if (p[i] == '@' && at < 0)
+                at = i;
+        }
+    }
+
+    ResultLink result;
+    SplitLink &pieces = result.pieces;
+    pieces.server = slash < 0 ? link : link.first(slash);
+    if (slash >= 0) {
+        const QByteArrayView rest = link.sliced(slash);
+        const qsizetype pathSize = findLastByte(rest, '/') + 1;
+        pieces.path = rest.first(pathSize);
+        pieces.file = rest.sliced(pathSize);
+    }
+    const QByteArrayView h = pieces.server.sliced(at >= 0 ? at + 1 : from);
+    const qsizetype colon = findByte(h, ':', 0);
+    result.host = colon < 0 ? h : h.first(colon);
+    return result;
 }

@@ -23,4 +23,13 @@ struct ServerAddress
 };
 ServerAddress ParseServer(QByteArrayView server);
 
+// What AddResult takes from a link: SplitURL's pieces and ParseServer's host of the server, found
+// in one pass for the usual links ("ftp://" or "http://" and a host).
+struct ResultLink
+{
+    SplitLink pieces;
+    QByteArrayView host;
+};
+ResultLink SplitResultLink(QByteArrayView link);
+
 inline constexpr int kDefaultFtpPort = 21;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+class PageScanner;
+class Results;
+struct SearchState;
+
+// The extraction of one finished page as a job of the event loop: it hands the page's links to
+// Results a slice at a time, each slice started by a zero timer, so sockets, timers, input and
+// Stop are served in between. It ends at the next link once `searchStopped` is set. Deleting it
+// cancels the job.
+class PageExtraction final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageExtraction)
+
+public:
+    PageExtraction(SearchState &state, Results &results, QObject *parent = nullptr);
+    ~PageExtraction() override;
+
+    // Starts extracting `page` (shared, not copied) in `mode` (ParseMode) from the event loop, so
+    // the caller can connect to finished() first. A job that is running is dropped.
+    void start(QByteArray page, int mode);
+    bool isRunning() const { return static_cast<bool>(m_scanner); }
+
+    // How long one slice may look for links (adding the ones it found comes after), and (for
+    // tests) how many links it may hand on; 0: no limit.
+    void setSliceLimits(std::chrono::microseconds time, int links = 0);
+
+signals:
+    // The page is done, or the search was stopped.
+    void finished();
+
+private:
+    void schedule();
+    void runSlice();
+    void finish();
+
+    SearchState &m_state;
+    Results &m_results;
+    QByteArray m_page;
+    std::unique_ptr<PageScanner> m_scanner;
+    std::chrono::microseconds m_sliceTime{5000};
+    int m_sliceLinks = 0;
+    QTimer m_next;
+};
+
+// The extraction of a page at once, for callers without an event loop (the command line, the
+// benchmarks): hands the page's links to `results` as PageExtraction does. Returns how many
+// became results.
+int ExtractPage(QByteArrayView page, int mode, QByteArrayView searchString, Results &results);

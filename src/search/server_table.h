@@ -1,0 +1,97 @@
+#pragma once
+
+#include "search/hash_index.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <memory>
+#include <vector>
+
+// The files found on one result server. Entries count from 1, as the result lists show them.
+// A plain value: a copy owns its entries.
+//
+// A crawl spreads its links over thousands of records, so adding an entry must touch few cache
+// lines: the record's first line (everything adding reads), the tags a small record scans for a
+// duplicate, and the ends of its arrays.
+class alignas(64) ServerRecord final
+{
+public:
+    explicit ServerRecord(QByteArray serverURL = {});
+    ServerRecord(const ServerRecord &other);
+    ServerRecord &operator=(const ServerRecord &other);
+    ServerRecord(ServerRecord &&other) noexcept;
+    ServerRecord &operator=(ServerRecord &&other) noexcept;
+    ~ServerRecord();
+
+    // The link up to the first "/" behind "://": scheme, user and password, host, port.
+    const QByteArray &ServerURL() const { return m_serverURL; }
+    // k: the entries are 1..k.
+    int entryCount() const { return static_cast<int>(m_count); }
+    QByteArray FileNames(int j) const { return fileNameView(j).toByteArray(); }
+    QByteArray Paths(int j) const { return pathView(j).toByteArray(); }
+    // The same without a copy; valid until the record changes.
+    QByteArrayView fileNameView(int j) const;
+    QByteArrayView pathView(int j) const;
+
+    // Adds path + file unless the record holds that pair already; true when added.
+    bool addEntry(QByteArrayView path, QByteArrayView file);
+
+    // The hash tag of an entry: of its path and file one after the other.
+    static quint32 entryTag(QByteArrayView path, QByteArrayView file);
+    // addEntry with the tag made already.
+    bool addTagged(QByteArrayView path, QByteArrayView file, quint32 tag);
+    // Brings where addTagged looks for a duplicate of this tag into the cache.
+    void prefetch(quint32 tag) const
+    {
+        if (m_index)
+            m_index->prefetch(tag);
+    }
+
+private:
+    struct Entry
+    {
+        qsizetype path; // offsets into m_bytes
+        qsizetype file;
+        quint32 pathSize;
+        quint32 fileSize;
+    };
+
+    // The block holds the tags of the entries, then the entries.
+    const quint32 *tags() const { return static_cast<const quint32 *>(m_block); }
+    quint32 *tags() { return static_cast<quint32 *>(m_block); }
+    const Entry *entries() const;
+    Entry *entries();
+    QByteArrayView bytes(qsizetype offset, qsizetype size) const { return QByteArrayView(m_bytes + offset, size); }
+
+    quint32 find(quint32 tag, QByteArrayView path, QByteArrayView file) const;
+    qsizetype store(QByteArrayView text);
+    void growBlock();
+    void release();
+
+    char *m_bytes = nullptr; // paths and names back to back
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+    void *m_block = nullptr;
+    quint32 m_count = 0;
+    quint32 m_room = 0; // entries the block has room for
+    std::unique_ptr<HashIndex> m_index; // once the record outgrows a scan of its tags
+    QByteArray m_serverURL;
+};
+
+// `servers`: every result server of the run, by record index. Index 0 is an empty record.
+class ServerTable final
+{
+public:
+    ServerTable();
+
+    // The index of the last record (0 when only the empty record exists).
+    int upperBound() const { return static_cast<int>(m_records.size()) - 1; }
+    const ServerRecord &operator[](int index) const;
+    ServerRecord &operator[](int index);
+    // Appends a record and returns its index.
+    int add(QByteArray serverURL);
+
+private:
+    std::vector<ServerRecord> m_records;
+};

@@ -1,0 +1,98 @@
+#include "search/server_url.h"
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+
+namespace {
+
+TEST(SplitURL, Table)
+{
+    struct Case
+    {
+        const char *link;
+        const char *server;
+        const char *path;
+        const char *file;
+    };
+    const Case cases[] = {
+        {"ftp://H/pub/mp3/a.mp3", "ftp://H", "/pub/mp3/", "a.mp3"},
+        {"ftp://u:p@H:2121/b.mp3", "ftp://u:p@H:2121", "/", "b.mp3"},
+        {"FTP://H/dir/", "FTP://H", "/dir/", ""},
+        {"ftp://H", "ftp://H", "", ""},
+        {"ftp:///a.mp3", "ftp://", "/", "a.mp3"},
+        {"http://h/a/b/c", "http://h", "/a/b/", "c"},
+        {"ab/c/d", "ab", "/c/", "d"},
+        {"/x", "/x", "", ""},
+        {"", "", "", ""},
+    };
+    for (const Case &c : cases) {
+        const SplitLink pieces = SplitURL(c.link);
+        EXPECT_EQ(pieces.server, QByteArrayView(c.server)) << c.link;
+        EXPECT_EQ(pieces.path, QByteArrayView(c.path)) << c.link;
+        EXPECT_EQ(pieces.file, QByteArrayView(c.file)) << c.link;
+    }
+}
+
+TEST(ParseServer, Table)
+{
+    struct Case
+    {
+        const char *server;
+        const char *host;
+        int port;
+    };
+    const Case cases[] = {
+        {"ftp://H", "H", 21},
+        {"ftp://H:2121", "H", 2121},
+        {"ftp://u:p@H:2121", "H", 2121},
+        {"ftp://u@H", "H", 21},
+        {"http://h", "h", 21},
+        {"FTP://Host", "Host", 21},
+        {"HTTP://Host:80", "Host", 80},
+        {"ftp://H:abc", "H", 21},
+        {"ftp://H:0", "H", 21},
+        {"ftp://H:65535", "H", 65535},
+        {"ftp://H:65536", "H", 21},
+        {"ftp://H:-5", "H", 21},
+        {"ftp://H:", "H", 21},
+        {"ftp://", "", 21},
+        {"ftp://u@", "", 21},
+        {"FTP", "FTP", 21},
+        {"ftp://a@b@c", "b@c", 21},
+    };
+    for (const Case &c : cases) {
+        const ServerAddress address = ParseServer(c.server);
+        EXPECT_EQ(address.host, QByteArrayView(c.host)) << c.server;
+        EXPECT_EQ(address.port, c.port) << c.server;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SplitResultLink, AgreesWithSplitURLAndParseServer)
+{
+    // Pieces that meet in every way a scheme, a user, a port and a path can meet.
+    static const char *const pieces[] = {"ftp://", "http://", "FTP://", "hTTp://", "ftp:/", "ftp:", "x1://", "://",
+                                         "u", "u:p@", "@", "a@b@", "host", "h", ".", ":", ":21", ":x", "/", "//",
+                                         "/pub/", "a.mp3", "?", "%", "ftp://h/", QByteArray(20, 'n').constData()};
+    QRandomGenerator random(5);
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray link;
+        const int count = static_cast<int>(random.bounded(1, 8));
+        for (int i = 0; i < count; ++i)
+            link += pieces[random.bounded(static_cast<quint32>(std::size(pieces)))];
+        const ResultLink fast = SplitResultLink(link);
+        const SplitLink slow = SplitURL(link);
+        ASSERT_EQ(fast.pieces.server, slow.server) << link.toStdString();
+        ASSERT_EQ(fast.pieces.path, slow.path) << link.toStdString();
+        ASSERT_EQ(fast.pieces.file, slow.file) << link.toStdString();
+        ASSERT_EQ(fast.host, ParseServer(slow.server).host) << link.toStdString();
+    }
+}
+
+} // namespace
