@@ -1,37 +1,116 @@
 #include "app/command_line.h"
 
-CommandLine parseCommandLine(const QStringList &arguments)
+namespace {
+
+CommandLine usageError(QString message)
 {
     CommandLine line;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments[i];
-        if (arg == u"--help" || arg == u"-h") {
+    line.action = CommandLine::Action::UsageError;
+    line.error = std::move(message);
+    return line;
+}
+
+std::optional<int> positiveNumber(const QByteArray &text, int max)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > max)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QList<QByteArray> &arguments)
+{
+    CommandLine line;
+    qsizetype i = 1;
+    // Options before the command: --home, --help, --version.
+    for (; i < arguments.size(); ++i) {
+        const QByteArray &arg = arguments[i];
+        if (arg == "--help" || arg == "-h") {
             line.action = CommandLine::Action::Help;
             return line;
         }
-        if (arg == u"--version") {
+        if (arg == "--version") {
             line.action = CommandLine::Action::Version;
             return line;
         }
-        if (arg == u"--home" || arg.startsWith(u"--home=")) {
-            QString value;
-            if (arg == u"--home") {
-                if (++i >= arguments.size()) {
-                    line.action = CommandLine::Action::UsageError;
-                    line.error = QStringLiteral("--home needs a folder");
-                    return line;
-                }
-                value = arguments[i];
-            } else {
-                value = arg.mid(7);
-            }
-            line.home = value;
-            continue;
+        if (arg == "--home") {
+            if (++i >= arguments.size())
+                return usageError(QStringLiteral("--home needs a folder"));
+            line.home = QString::fromLocal8Bit(arguments[i]);
+        } else if (arg.startsWith("--home=")) {
+            line.home = QString::fromLocal8Bit(arg.mid(7));
+        } else {
+            break;
         }
-        line.action = CommandLine::Action::UsageError;
-        line.error = QStringLiteral("unknown argument: %1").arg(arg);
+    }
+    if (i >= arguments.size())
+        return line;
+
+    const QByteArray command = arguments[i++];
+    if (command == "get" || command == "connect") {
+        line.action = command == "get" ? CommandLine::Action::Get : CommandLine::Action::Connect;
+        if (i + 1 != arguments.size())
+            return usageError(QStringLiteral("%1 takes exactly one link").arg(QString::fromLatin1(command)));
+        line.link = arguments[i];
         return line;
     }
+    if (command != "search")
+        return usageError(QStringLiteral("unknown command or option: %1").arg(QString::fromLocal8Bit(command)));
+
+    line.action = CommandLine::Action::Search;
+    QStringList words;
+    bool optionsEnded = false;
+    for (; i < arguments.size(); ++i) {
+        const QByteArray &arg = arguments[i];
+        const bool isOption = !optionsEnded && arg.startsWith("--");
+        if (!isOption) {
+            words << QString::fromLocal8Bit(arg);
+            continue;
+        }
+        auto value = [&](const char *name) -> std::optional<QByteArray> {
+            if (++i >= arguments.size())
+                return std::nullopt;
+            Q_UNUSED(name);
+            return arguments[i];
+        };
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--json") {
+            line.json = true;
+        } else if (arg == "--test") {
+            line.test = true;
+        } else if (arg == "--no-proxy") {
+            line.useProxy = false;
+        } else if (arg == "--max-search" || arg == "--max-test") {
+            const auto text = value(arg.constData());
+            const auto n = text ? positiveNumber(*text, 10000) : std::nullopt;
+            if (!n)
+                return usageError(QStringLiteral("%1 needs a whole number from 1 to 10000").arg(QString::fromLatin1(arg)));
+            (arg == "--max-search" ? line.maxSearch : line.maxTest) = n;
+        } else if (arg == "--proxy") {
+            const auto text = value("--proxy");
+            const qsizetype colon = text ? text->lastIndexOf(':') : -1;
+            const auto port = colon > 0 ? positiveNumber(text->mid(colon + 1), 65535) : std::nullopt;
+            if (!port)
+                return usageError(QStringLiteral("--proxy needs HOST:PORT with a port from 1 to 65535"));
+            line.useProxy = true;
+            line.proxyAddress = QString::fromLocal8Bit(text->left(colon));
+            line.proxyPort = *port;
+        } else if (arg == "--engine") {
+            const auto name = value("--engine");
+            if (!name || name->isEmpty())
+                return usageError(QStringLiteral("--engine needs an engine name"));
+            line.engines << QString::fromLocal8Bit(*name);
+        } else {
+            return usageError(QStringLiteral("unknown search option: %1").arg(QString::fromLocal8Bit(arg)));
+        }
+    }
+    line.searchText = words.join(u' ');
+    if (line.searchText.trimmed().isEmpty())
+        return usageError(QStringLiteral("search needs a text to search for"));
     return line;
 }
 
@@ -39,9 +118,28 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage:\n"
-        "  kestrune [--home DIR]      open the window\n"
+        "  kestrune [--home DIR]                        open the window\n"
+        "  kestrune [--home DIR] search [OPTIONS] TEXT  run one search without a window\n"
+        "  kestrune [--home DIR] get LINK               hand LINK to the chosen FTP client (Get File)\n"
+        "  kestrune [--home DIR] connect LINK           the same as Connect\n"
         "  kestrune --help | --version\n"
         "\n"
-        "  --home DIR   use DIR as the program folder (settings.dat, client templates)\n"
-        "               instead of the executable's folder\n");
+        "  --home DIR          the program folder (settings.dat, client templates, script.scr);\n"
+        "                      default: the folder of the executable\n"
+        "\n"
+        "Search options (the defaults come from the active engines and your preferences):\n"
+        "  --max-search N      at most N result pages at once\n"
+        "  --proxy HOST:PORT   fetch the pages through this HTTP proxy\n"
+        "  --no-proxy          fetch the pages directly\n"
+        "  --engine NAME       search only this engine, active or not (repeatable)\n"
+        "  --test              test the FTP servers found after the search\n"
+        "  --max-test N        at most N server tests at once (with --test)\n"
+        "  --json              one JSON object a line instead of tab-separated fields\n"
+        "\n"
+        "Output of search, one result a line in the order found:\n"
+        "  ROOT<TAB>HOST<TAB>SERVERURL<TAB>PATH<TAB>FILE       (ROOT is FTP or HTTP)\n"
+        "  then with --test, per tested server: #test<TAB>HOST<TAB>alive|dead\n"
+        "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"} and {\"test\",\"mark\"}\n"
+        "Progress goes to standard error. Ctrl-C stops the search and prints what was found.\n"
+        "Exit status: 0 after a search that ran, 1 when the hand-off failed, 2 on usage errors.\n");
 }

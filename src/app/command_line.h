@@ -1,17 +1,35 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-// What the command line asks for. Parsing never exits the program itself.
+#include <optional>
+
+// What the command line asks for. Parsing never prints and never exits.
 struct CommandLine
 {
-    enum class Action { Window, Help, Version, UsageError };
+    enum class Action { Window, Search, Get, Connect, Help, Version, UsageError };
 
     Action action = Action::Window;
-    QString home;  // --home DIR; empty: the executable's folder
+    QString home; // --home DIR; empty: the executable's folder
     QString error; // for UsageError
+
+    // search
+    QString searchText;
+    std::optional<int> maxSearch;
+    std::optional<int> maxTest;
+    std::optional<bool> useProxy;
+    QString proxyAddress;
+    int proxyPort = 0;
+    QStringList engines; // --engine NAME, repeatable
+    bool test = false;
+    bool json = false;
+
+    // get / connect: the link's bytes exactly as they were given
+    QByteArray link;
 };
 
-CommandLine parseCommandLine(const QStringList &arguments);
+// `arguments` are the raw argument bytes, program name first.
+CommandLine parseCommandLine(const QList<QByteArray> &arguments);
 QString usageText();

@@ -1,44 +1,98 @@
+#include "app/cli.h"
 #include "app/command_line.h"
+#include "app/core.h"
 #include "app/main_window.h"
-#include "catalogue/profile.h"
 #include "catalogue/program_folder.h"
 #include "platform/gui/desktop_shell.h"
+#include "platform/process_launcher.h"
+#include "prefs/preferences.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTextStream>
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+void identify(QCoreApplication &app)
+{
+    app.setOrganizationName(QStringLiteral("Kestrune"));
+    app.setApplicationName(QStringLiteral("Kestrune"));
+    app.setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+}
+
+QString programFolder(const CommandLine &line)
+{
+    QString folder = line.home;
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath();
+    folder = QDir(folder).absolutePath();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Kestrune"));
-    QApplication::setApplicationName(QStringLiteral("Kestrune"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    const CommandLine line = parseCommandLine(arguments);
 
-    const CommandLine line = parseCommandLine(QApplication::arguments());
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     switch (line.action) {
     case CommandLine::Action::Help:
-        out << usageText();
+        out.write(usageText().toLocal8Bit());
         return 0;
     case CommandLine::Action::Version:
-        out << "kestrune " << KESTRUNE_VERSION << '\n';
+        out.write("kestrune " KESTRUNE_VERSION "\n");
         return 0;
     case CommandLine::Action::UsageError:
-        err << "kestrune: " << line.error << "\n\n" << usageText();
+        err.write("kestrune: " + line.error.toLocal8Bit() + "\n\n" + usageText().toLocal8Bit());
         return 2;
-    case CommandLine::Action::Window:
+    default:
         break;
     }
 
-    const QString folder = QDir(line.home.isEmpty() ? QApplication::applicationDirPath() : line.home).absolutePath();
-    QDir().mkpath(folder);
-    SeedProgramFolder(folder);
+    // The window needs a display; the commands for scripts must run without one.
+    const bool window = line.action == CommandLine::Action::Window;
+    std::unique_ptr<QCoreApplication> app = window ? std::make_unique<QApplication>(argc, argv)
+                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    identify(*app);
 
-    Profile profile(folder);
+    const QString folder = programFolder(line);
+    SeedProgramFolder(folder);
+    SettingsStore preferenceStore;
     DesktopShell shell;
-    MainWindow window(profile, shell);
-    window.show();
-    return QApplication::exec();
+    ProcessLauncher launcher;
+    Core core(folder, {preferenceStore, shell, launcher});
+    core.startUp();
+
+    switch (line.action) {
+    case CommandLine::Action::Search:
+        // Output is buffered for speed; progress is unbuffered.
+        out.close();
+        out.open(stdout, QIODevice::WriteOnly);
+        {
+            const int status = runSearchCommand(line, core, out, err, ::isatty(STDERR_FILENO) == 1);
+            out.flush();
+            return status;
+        }
+    case CommandLine::Action::Get:
+    case CommandLine::Action::Connect:
+        return runHandOffCommand(line, core, err);
+    default:
+        break;
+    }
+
+    MainWindow mainWindow(core);
+    mainWindow.show();
+    return QCoreApplication::exec();
 }

@@ -1,35 +1,63 @@
 #pragma once
 
-#include "platform/node_tree.h"
-
+#include <QHash>
 #include <QMainWindow>
 
-class Profile;
+class Core;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
 class QTreeView;
-class Shell;
 
-// The program's one window: the engine list, and (as the program grows) the search box, the
-// results and the status line.
+// The program's one window: the search box and button, the engine list, the results tree, the
+// selected server's files and login details, and the status line. It binds views to the lists of
+// `Core` and turns clicks into calls; all the work happens in `Core`.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
-    MainWindow(Profile &profile, Shell &shell, QWidget *parent = nullptr);
+    explicit MainWindow(Core &core, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    NodeTree &enginesList() { return m_enginesList; }
+    QLineEdit *searchText() const { return m_searchText; }
+    QPushButton *searchButton() const { return m_searchBtn; }
     QTreeView *enginesView() const { return m_enginesView; }
+    QTreeView *resultsView() const { return m_ftpView; }
+    QTreeView *linksView() const { return m_linksView; }
+    QAction *testResultsAction() const { return m_testResults; }
+    QLabel *statusPanel(const QString &key) const;
+    // The four "Search Info:" fields: address, port, user name, password.
+    QLineEdit *infoField(int which) const { return m_info[which]; }
+    // The results menu: "Connect", "Get File", "Copy Location".
+    QMenu *resultsMenu() const { return m_resultsMenu; }
+
+    // The results menu commands on the selected file of the links list.
+    void resultsMenuClick(int index);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildMenus();
+    void buildStatusBar();
     void openSelectedEngine();
+    void showSelectedServer();
+    void showResultsMenu(const QPoint &position);
+    QString selectedLink() const;
 
-    Profile &m_profile;
-    Shell &m_shell;
-    NodeTree m_enginesList{NodeTree::DisplayMode::CheckBoxes};
+    Core &m_core;
+    QLineEdit *m_searchText = nullptr;
+    QPushButton *m_searchBtn = nullptr;
     QTreeView *m_enginesView = nullptr;
+    QTreeView *m_ftpView = nullptr;
+    QTreeView *m_linksView = nullptr;
+    QLineEdit *m_info[4] = {};
+    QAction *m_testResults = nullptr;
+    QAction *m_viewTypes[3] = {};
+    QMenu *m_resultsMenu = nullptr;
+    QHash<QString, QLabel *> m_panels;
 };

@@ -68,11 +68,17 @@ int Results::AddResult(QByteArrayView link, bool isHTTP)
     if (record == 0 || !m_state.servers[record].addEntry(parts.pieces.path, parts.pieces.file))
         return 0;
     counted(1);
+    if (m_entryListener)
+        m_entryListener(record, m_ftpList.indexOf(QString::fromLatin1(m_state.servers[record].ServerURL())));
     return record;
 }
 
 void Results::stage(QByteArrayView link, bool isHTTP)
 {
+    if (m_entryListener) {
+        AddResult(link, isHTTP);
+        return;
+    }
     if (HasControlCharacter(link))
         return;
     const ResultLink parts = SplitResultLink(link);

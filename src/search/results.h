@@ -9,6 +9,8 @@
 #include <QByteArrayView>
 #include <QObject>
 
+#include <functional>
+
 class NodeTree;
 class StatusLine;
 struct SearchState;
@@ -47,6 +49,12 @@ public:
     // The record of the host's server node in this search, or 0.
     int recordOf(QByteArrayView host) const;
 
+    // Told of every entry as it is added: the record (its last entry is the new one) and the
+    // server node. While one listens, links are added one by one in the order found, so that a
+    // script reading them sees the page's order; the outcome is the same.
+    using EntryListener = std::function<void(int record, int node)>;
+    void setEntryListener(EntryListener listener) { m_entryListener = std::move(listener); }
+
 private:
     int recordFor(const ResultLink &parts, bool isHTTP);
     int addServer(QByteArrayView serverURL, QByteArrayView host, quint32 hostTag, bool isHTTP);
@@ -60,4 +68,5 @@ private:
     int m_httpRoot = 0;
     bool m_statusStale = false;
     StagedLinks m_staged;
+    EntryListener m_entryListener;
 };

@@ -5,26 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fakes.h"
 #include "support/test_files.h"
 
 namespace {
 
-// Remembers every write, so that a test can tell exactly which keys were touched.
-class RecordingStore final : public PreferenceStore
-{
-public:
-    QString read(const QString &key, const QString &defaultValue) const override
-    {
-        return values.value(key, defaultValue);
-    }
-    void write(const QString &key, const QString &value) override
-    {
-        values.insert(key, value);
-        written.append(key);
-    }
-    QHash<QString, QString> values;
-    QStringList written;
-};
+using RecordingStore = MemoryPreferenceStore;
 
 TEST(Preferences, AnEmptyStoreGivesTheDefaults)
 {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/launcher.h"
 #include "platform/shell.h"
+#include "prefs/preferences.h"
 
+#include <QHash>
+#include <QList>
 #include <QStringList>
 
 // Records what would have been opened instead of opening it.
@@ -11,10 +15,6 @@ public:
     void open(const QString &target) override { opened.append(target); }
     QStringList opened;
 };
-
-#include "platform/launcher.h"
-
-#include <QList>
 
 // Records each program start instead of starting anything; `result` is what start() answers.
 class RecordingLauncher final : public Launcher
@@ -34,4 +34,22 @@ public:
 
     QList<Start> starts;
     bool result = true;
+};
+
+// A preference store in memory that remembers which keys were written, in order.
+class MemoryPreferenceStore final : public PreferenceStore
+{
+public:
+    QString read(const QString &key, const QString &defaultValue) const override
+    {
+        return values.value(key, defaultValue);
+    }
+    void write(const QString &key, const QString &value) override
+    {
+        values.insert(key, value);
+        written.append(key);
+    }
+
+    QHash<QString, QString> values;
+    QStringList written;
 };

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/socket_array.h"
+#include "platform/time_limits.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class NodeTree;
+class PageExtraction;
+class Profile;
+class QTimer;
+class Results;
+class StatusLine;
+struct Preferences;
+struct SearchState;
+
+// Runs a search: sends the query to every active engine, at most `maxSearch` pages at once, hands
+// each finished page to the link extraction, and returns to rest when every active engine is done
+// or the user stops. Engine i is node i of the engine list and page socket i.
+class SearchController final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SearchController)
+
+public:
+    struct Parts
+    {
+        SearchState &state;
+        Preferences &preferences;
+        NodeTree &enginesList;
+        NodeTree &linksList;
+        StatusLine &status;
+        Profile &profile;
+        Results &results;
+    };
+
+    explicit SearchController(Parts parts, TimeLimits limits = {}, QObject *parent = nullptr);
+    ~SearchController() override;
+
+    // Whether a search start stores the engines' check boxes in settings.dat (the window does;
+    // a one-off search from the command line leaves the catalogue alone).
+    void setStoreActiveFlags(bool store) { m_storeActiveFlags = store; }
+
+    // True between the start of a search and its end (the button reads "Stop").
+    bool searching() const { return m_searching; }
+
+    // The search button and the Enter key: stop a running search, or start one with this text.
+    // A blank text starts nothing.
+    void SearchBtnClick(const QString &searchText);
+    void StopSearch();
+    void DispatchEngines();
+    void SearchFinished();
+    void ClearEngineImages();
+    void RestoreEngineChecks();
+
+    void ConnectSock(int i);
+    void CloseSock(int i);
+    void FinishPage(int i);
+
+signals:
+    void searchingChanged(bool searching);
+    // The tester must halt before a search starts.
+    void testsMustStop();
+    // A search returned to rest (finished or stopped); the tester may start.
+    void searchEnded();
+    // Engine i's page is done: fetched and extracted.
+    void engineDone(int i);
+
+private:
+    void onConnected(int i);
+    void onData(int i);
+    void onClosedOrFailed(int i);
+    void startTimers(int i);
+    void abortExtractions();
+
+    Parts m_parts;
+    TimeLimits m_limits;
+    SocketArray m_sockets;
+    // Per open page socket: silence and overall time limits.
+    struct FetchTimers;
+    QHash<int, FetchTimers *> m_timers;
+    QHash<int, PageExtraction *> m_extractions;
+    bool m_searching = false;
+    bool m_storeActiveFlags = true;
+};

@@ -1,0 +1,360 @@
+#include "search/search_controller.h"
+
+#include "catalogue/engine_catalogue.h"
+#include "platform/node_tree.h"
+#include "platform/status_line.h"
+#include "prefs/preferences.h"
+#include "search/results.h"
+#include "search/search_state.h"
+#include "search/status.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "support/peers.h"
+#include "support/scripted_server.h"
+#include "support/test_files.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray ftpLinks(const QByteArray &host, int count, int first = 0)
+{
+    QByteArray page;
+    for (int i = first; i < first + count; ++i)
+        page += "<a href=\"ftp://" + host + "/pub/song" + QByteArray::number(i) + ".mp3\">x</a>\n";
+    return page;
+}
+
+QByteArray httpPage(const QByteArray &body)
+{
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
+}
+
+class SearchControllerTest : public ::testing::Test
+{
+protected:
+    // The catalogue: one engine per template, all active unless listed in `inactive`.
+    void setEngines(const QStringList &templates, const QList<int> &inactive = {})
+    {
+        QByteArray file = "[Engines]\r\nCount=" + QByteArray::number(templates.size()) + "\r\n";
+        for (int i = 1; i <= templates.size(); ++i)
+            file += "Name" + QByteArray::number(i) + "=E" + QByteArray::number(i) + "\r\n";
+        for (int i = 1; i <= templates.size(); ++i) {
+            file += "[E" + QByteArray::number(i) + "]\r\nURL=http://home" + QByteArray::number(i) + "/\r\nQUERY="
+                    + templates[i - 1].toLatin1() + "\r\nActive=" + (inactive.contains(i) ? "False" : "True") + "\r\n";
+        }
+        writeBytes(profile.pathOf(kSettingsFile), file);
+        LoadEngines(engines, profile);
+    }
+
+    QStringList serverHosts() const
+    {
+        QStringList hosts;
+        for (int i = 1; i <= ftpList.count(); ++i) {
+            if (ftpList.parentOf(i) != 0)
+                hosts << ftpList.text(i);
+        }
+        return hosts;
+    }
+
+    bool waitUntilIdle(int ms = 10000)
+    {
+        return QTest::qWaitFor([this] { return !controller.searching(); }, ms);
+    }
+
+    int pictures(const QString &picture) const
+    {
+        int n = 0;
+        for (int i = 1; i <= engines.count(); ++i)
+            n += engines.picture(i) == picture;
+        return n;
+    }
+
+    QTemporaryDir dir;
+    Profile profile{dir.path()};
+    SearchState state;
+    Preferences preferences;
+    NodeTree engines{NodeTree::DisplayMode::CheckBoxes};
+    NodeTree ftpList{NodeTree::DisplayMode::Pictures};
+    NodeTree linksList{NodeTree::DisplayMode::Pictures};
+    QAbstractItemModelTester enginesTester{&engines, QAbstractItemModelTester::FailureReportingMode::Fatal};
+    QAbstractItemModelTester ftpTester{&ftpList, QAbstractItemModelTester::FailureReportingMode::Fatal};
+    StatusLine status{statusPanelKeys()};
+    Results results{state, ftpList, status};
+    TimeLimits limits = [] {
+        TimeLimits l;
+        l.pageSilence = 2s;
+        l.pageTotal = 5s;
+        return l;
+    }();
+    SearchController controller{{state, preferences, engines, linksList, status, profile, results}, limits};
+};
+
+TEST_F(SearchControllerTest, SearchesRealEnginesAndSendsTheRequestTheyAccept)
+{
+    QTemporaryDir root1, root2;
+    writeBytes(QDir(root1.path()).filePath(QStringLiteral("search")), ftpLinks("alpha.example", 3));
+    writeBytes(QDir(root2.path()).filePath(QStringLiteral("find")),
+               ftpLinks("beta.example", 2) + "<a href=\"http://web.example/madonna-like.mp3\">m</a>"
+                                             "<a href=\"http://web.example/madonna.html\">page</a>");
+    NginxPeer nginx1(root1.path()), nginx2(root2.path());
+    ASSERT_TRUE(nginx1.start()) << nginx1.output().toStdString();
+    ASSERT_TRUE(nginx2.start()) << nginx2.output().toStdString();
+    setEngines({QStringLiteral("http://127.0.0.1:%1/search?q=%s").arg(nginx1.port()),
+                QStringLiteral("http://127.0.0.1:%1/find?q=%s&x=1").arg(nginx2.port())});
+
+    QSignalSpy ended(&controller, &SearchController::searchEnded);
+    controller.SearchBtnClick(QStringLiteral(" madonna like "));
+    ASSERT_TRUE(controller.searching());
+    ASSERT_TRUE(waitUntilIdle());
+
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(serverHosts(), (QStringList{"alpha.example", "beta.example", "web.example"}));
+    EXPECT_EQ(state.resultCount, 6);
+    EXPECT_EQ(status.text(QStringLiteral("Results")), QStringLiteral("Search Results: 6"));
+    EXPECT_EQ(status.text(QStringLiteral("Sockets")), QStringLiteral("Active Search Sockets: 0"));
+    EXPECT_EQ(status.text(QStringLiteral("Queued")), QStringLiteral("Pages Queued: 0"));
+    EXPECT_EQ(engines.displayMode(), NodeTree::DisplayMode::CheckBoxes);
+    EXPECT_TRUE(engines.checked(1) && engines.checked(2));
+
+    EXPECT_EQ(nginx1.accessLog(),
+              QByteArray("200 | GET /search?q=madonna+like HTTP/1.0 | 127.0.0.1 | Kestrune [en] (Win98; U) | */* | "
+                         "identity | en | iso-8859-1,*,utf-8 | close | - | -\n"));
+    EXPECT_TRUE(nginx2.accessLog().startsWith("200 | GET /find?q=madonna+like&x=1 HTTP/1.0 | "));
+}
+
+TEST_F(SearchControllerTest, ThroughARealProxyTheRequestCarriesTheWholeUrl)
+{
+    QTemporaryDir root;
+    writeBytes(QDir(root.path()).filePath(QStringLiteral("search")), ftpLinks("gamma.example", 2));
+    NginxPeer nginx(root.path());
+    ASSERT_TRUE(nginx.start()) << nginx.output().toStdString();
+    TinyproxyPeer proxy;
+    ASSERT_TRUE(proxy.start()) << proxy.output().toStdString();
+    setEngines({QStringLiteral("http://127.0.0.1:%1/search?q=%s").arg(nginx.port())});
+    preferences.useProxy = true;
+    preferences.proxyAddress = QStringLiteral("127.0.0.1");
+    preferences.proxyPort = proxy.port();
+
+    controller.SearchBtnClick(QStringLiteral("song"));
+    ASSERT_TRUE(waitUntilIdle());
+
+    EXPECT_EQ(serverHosts(), QStringList{QStringLiteral("gamma.example")});
+    EXPECT_EQ(state.resultCount, 2);
+    const QByteArray log = nginx.accessLog();
+    EXPECT_TRUE(log.startsWith("200 | GET /search?q=song HTTP/1.0 | ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("tinyproxy")) << log.toStdString(); // the Via line the proxy adds
+}
+
+TEST_F(SearchControllerTest, TwelveEnginesWithTenSocketsStartTheRestAsPagesFinish)
+{
+    ScriptedServer server;
+    QStringList templates;
+    for (int i = 1; i <= 12; ++i)
+        templates << QStringLiteral("http://127.0.0.1:%1/e%2?q=%s").arg(server.port()).arg(i);
+    setEngines(templates);
+
+    controller.SearchBtnClick(QStringLiteral("x"));
+    EXPECT_EQ(state.activeSearchSockets, 10);
+    EXPECT_EQ(pictures(QStringLiteral("QuestionMark")), 10);
+    EXPECT_TRUE(engines.picture(11).isEmpty());
+    EXPECT_EQ(status.text(QStringLiteral("Sockets")), QStringLiteral("Active Search Sockets: 10"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.accepted() == 10 && server.connections().last().request.contains("\r\n\r\n"); }));
+    QTest::qWait(100);
+    EXPECT_EQ(server.accepted(), 10);
+
+    // The first engine's page ends: the eleventh starts, and only it.
+    auto &first = server.connections()[0];
+    ASSERT_TRUE(first.request.startsWith("GET /e1?q=x "));
+    ScriptedServer::reply(first, httpPage(ftpLinks("one.example", 1)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engines.picture(1) == QStringLiteral("CheckMark"); }));
+    EXPECT_EQ(engines.picture(11), QStringLiteral("QuestionMark"));
+    EXPECT_TRUE(engines.picture(12).isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.accepted() == 11; }));
+
+    for (int c = 1; c < server.accepted(); ++c)
+        ScriptedServer::reply(server.connections()[c], httpPage({}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.accepted() == 12; }));
+    ScriptedServer::reply(server.connections()[11], httpPage({}));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(pictures(QStringLiteral("CheckMark")), 12);
+    EXPECT_EQ(engines.displayMode(), NodeTree::DisplayMode::CheckBoxes); // the marks are no longer shown
+    EXPECT_EQ(state.resultCount, 1);
+}
+
+TEST_F(SearchControllerTest, PiecesAreJoinedInOrderAndHeadersArePartOfThePage)
+{
+    const QByteArray page = httpPage(ftpLinks("pieces.example", 5));
+    ScriptedServer server([&page](ScriptedServer::Connection &c) {
+        QPointer<QTcpSocket> socket = c.socket;
+        for (int cut = 0; cut < page.size(); cut += 7) {
+            QTimer::singleShot(cut / 7, socket, [socket, piece = page.mid(cut, 7)] {
+                socket->write(piece);
+                socket->flush();
+            });
+        }
+        QTimer::singleShot(page.size() / 7 + 20, socket, [socket] { socket->disconnectFromHost(); });
+    });
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(server.port())});
+    // A link that only the headers carry is found too.
+    controller.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(state.resultCount, 5);
+}
+
+TEST_F(SearchControllerTest, ASilentPeerIsCompletedByTheTimeLimit)
+{
+    ScriptedServer server([](ScriptedServer::Connection &c) {
+        c.socket->write(httpPage(ftpLinks("silent.example", 2)));
+        c.socket->flush();
+    });
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(server.port())});
+    controller.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(waitUntilIdle(limits.pageSilence.count() + 3000));
+    EXPECT_EQ(state.resultCount, 2);
+}
+
+TEST_F(SearchControllerTest, EndlessTricklingAndOversizedPagesStillEnd)
+{
+    // One engine trickles a byte every 50 ms forever, one streams garbage without end; a third
+    // answers normally. The search ends and the normal engine's results are complete.
+    ScriptedServer trickle([](ScriptedServer::Connection &c) {
+        auto *timer = new QTimer(c.socket);
+        QObject::connect(timer, &QTimer::timeout, c.socket, [s = c.socket] { s->write("h"); });
+        timer->start(50);
+    });
+    ScriptedServer flood([](ScriptedServer::Connection &c) {
+        auto *timer = new QTimer(c.socket);
+        QObject::connect(timer, &QTimer::timeout, c.socket, [s = c.socket] {
+            if (s->bytesToWrite() < 1 << 20)
+                s->write(QByteArray(256 * 1024, '\xff'));
+        });
+        timer->start(1);
+    });
+    ScriptedServer normal([](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, httpPage(ftpLinks("normal.example", 40)));
+    });
+    limits.pageCap = 4 * 1024 * 1024;
+    SearchController bounded{{state, preferences, engines, linksList, status, profile, results}, limits};
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(trickle.port()),
+                QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(flood.port()),
+                QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(normal.port())});
+    bounded.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bounded.searching(); }, limits.pageTotal.count() + 5000));
+    EXPECT_EQ(state.resultCount, 40);
+    EXPECT_EQ(serverHosts(), QStringList{QStringLiteral("normal.example")});
+    EXPECT_TRUE(state.pageData[2].isEmpty()); // released once extracted
+}
+
+TEST_F(SearchControllerTest, ResetsGarbageAndLinklessFloodsLoseNoOtherResults)
+{
+    ScriptedServer reset([](ScriptedServer::Connection &c) {
+        c.socket->write(httpPage(ftpLinks("reset.example", 3) + "<a href=\"ftp://reset.example/cut"));
+        c.socket->flush();
+        c.socket->abort(); // the connection is reset mid page
+    });
+    ScriptedServer garbage([](ScriptedServer::Connection &c) {
+        QByteArray bytes;
+        for (int i = 0; i < 300000; ++i)
+            bytes += char((i * 7919) & 0xff);
+        ScriptedServer::reply(c, bytes);
+    });
+    ScriptedServer hrefs([](ScriptedServer::Connection &c) {
+        QByteArray bytes;
+        while (bytes.size() < 1024 * 1024)
+            bytes += "href=";
+        ScriptedServer::reply(c, bytes);
+    });
+    ScriptedServer normal([](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, httpPage(ftpLinks("fine.example", 7)));
+    });
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(reset.port()),
+                QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(garbage.port()),
+                QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(hrefs.port()),
+                QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(normal.port())});
+    controller.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(serverHosts(), (QStringList{"reset.example", "fine.example"}));
+    EXPECT_EQ(state.resultCount, 10);
+}
+
+TEST_F(SearchControllerTest, StopDuringExtractionEndsThePageAndStartsNothingMore)
+{
+    ScriptedServer server([](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, httpPage(ftpLinks("big.example", 200000)));
+    });
+    QStringList templates;
+    for (int i = 1; i <= 3; ++i)
+        templates << QStringLiteral("http://127.0.0.1:%1/e%2?q=%s").arg(server.port()).arg(i);
+    setEngines(templates);
+    preferences.maxSearch = 1;
+
+    controller.SearchBtnClick(QStringLiteral("x"));
+    // Wait until the first page is being extracted (results arriving), then stop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state.resultCount > 0; }, 10000));
+    controller.SearchBtnClick(QStringLiteral("x")); // the button reads "Stop"
+    EXPECT_FALSE(controller.searching());
+    const int atStop = state.resultCount;
+    EXPECT_LT(atStop, 200000);
+    QTest::qWait(300);
+    EXPECT_LE(state.resultCount, atStop + 1); // at most the link in hand when Stop came
+    EXPECT_EQ(server.accepted(), 1);          // a stopped search is not resumed
+    EXPECT_EQ(status.text(QStringLiteral("Sockets")), QStringLiteral("Active Search Sockets: 0"));
+}
+
+TEST_F(SearchControllerTest, BlankTextNoEnginesAndZeroSockets)
+{
+    QSignalSpy changed(&controller, &SearchController::searchingChanged);
+    controller.SearchBtnClick(QStringLiteral("   "));
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(ftpList.count(), 0);
+
+    // No engines at all: the search ends within the click.
+    controller.SearchBtnClick(QStringLiteral("x"));
+    EXPECT_FALSE(controller.searching());
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(ftpList.count(), 2); // the two roots
+
+    ScriptedServer server;
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(server.port())});
+    preferences.maxSearch = 0;
+    controller.SearchBtnClick(QStringLiteral("x"));
+    QTest::qWait(100);
+    EXPECT_TRUE(controller.searching());
+    EXPECT_EQ(server.accepted(), 0);
+    controller.StopSearch();
+    EXPECT_FALSE(controller.searching());
+}
+
+TEST_F(SearchControllerTest, ASecondSearchStartsEmptyAndKeepsTheServerRecords)
+{
+    ScriptedServer server([](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, httpPage(ftpLinks("again.example", 2)));
+    });
+    setEngines({QStringLiteral("http://127.0.0.1:%1/?q=%s").arg(server.port()),
+                QStringLiteral("http://127.0.0.1:1/?q=%s")},
+               {2});
+    controller.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_EQ(state.servers.upperBound(), 1);
+    EXPECT_FALSE(engines.checked(2)); // inactive engines take no part and stay unticked
+
+    controller.SearchBtnClick(QStringLiteral("y"));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(state.resultCount, 2);
+    EXPECT_EQ(state.servers.upperBound(), 2);
+    const int node = ftpList.indexOf(QStringLiteral("ftp://again.example"));
+    ASSERT_GT(node, 0);
+    EXPECT_EQ(ftpList.tag(node).toInt(), 2);
+    EXPECT_EQ(server.accepted(), 2);
+}
+
+} // namespace
