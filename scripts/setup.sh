@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  nginx-light tinyproxy python3-pyftpdlib lftp
+  nginx tinyproxy python3-pyftpdlib lftp
   ripgrep curl
 )
 

@@ -188,6 +188,8 @@ void MainWindow::showSelectedServer()
     }
     const SearchInfo info = ShowServerDetails(m_core.ftpList, node, m_core.state.servers,
                                               m_core.preferences.listViewType, m_core.linksList);
+    // Directories open at once: the files are what the user came for.
+    m_linksView->expandAll();
     m_info[0]->setText(info.address);
     m_info[1]->setText(info.port);
     m_info[2]->setText(info.user);

@@ -1,12 +1,23 @@
 // Every test program runs with a QApplication on the offscreen platform, so that models, sockets,
 // timers and widgets all have their event loop.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime folder; CI machines often have none.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/kestrune-tests-runtime-" + QByteArray::number(getuid());
+        QDir().mkpath(QString::fromLocal8Bit(runtime));
+        QFile::setPermissions(QString::fromLocal8Bit(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KestruneTests"));
     QApplication::setApplicationName(QStringLiteral("KestruneTests"));
