@@ -94,6 +94,21 @@ QByteArray SocketArray::takeAll(int index)
     return e ? e->socket->readAll() : QByteArray();
 }
 
+qint64 SocketArray::appendAllTo(int index, QByteArray &target)
+{
+    Element *e = element(index);
+    const qint64 available = e ? e->socket->bytesAvailable() : 0;
+    if (available <= 0)
+        return 0;
+    const qsizetype old = target.size();
+    if (target.capacity() - old < available)
+        target.reserve(std::max<qsizetype>(old + available, 2 * target.capacity()));
+    target.resize(old + available);
+    const qint64 got = std::max<qint64>(e->socket->read(target.data() + old, available), 0);
+    target.resize(old + got);
+    return got;
+}
+
 void SocketArray::close(int index)
 {
     if (Element *e = element(index))

@@ -174,7 +174,7 @@ void SearchController::onConnected(int i)
 void SearchController::onData(int i)
 {
     QByteArray &page = m_parts.state.pageData[i];
-    page += m_sockets.takeAll(i);
+    m_sockets.appendAllTo(i, page);
     if (page.size() >= m_limits.pageCap) {
         page.truncate(m_limits.pageCap);
         FinishPage(i);
@@ -187,7 +187,7 @@ void SearchController::onData(int i)
 void SearchController::onClosedOrFailed(int i)
 {
     // Whatever is still buffered belongs to the page.
-    m_parts.state.pageData[i] += m_sockets.takeAll(i);
+    m_sockets.appendAllTo(i, m_parts.state.pageData[i]);
     if (m_parts.state.pageData[i].size() > m_limits.pageCap)
         m_parts.state.pageData[i].truncate(m_limits.pageCap);
     FinishPage(i);
