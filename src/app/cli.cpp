@@ -96,31 +96,34 @@ bool chooseEngines(const QStringList &names, NodeTree &engines, QByteArray &prob
 
 QByteArray jsonString(QByteArrayView utf8)
 {
-    const QString text = QString::fromUtf8(utf8);
-    QByteArray json = "\"";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        switch (u) {
-        case u'"':
+    // Decoding and encoding again turns every invalid sequence into U+FFFD; the rest is escaped
+    // byte by byte, which keeps characters beyond the 16-bit range whole.
+    const QByteArray valid = QString::fromUtf8(utf8).toUtf8();
+    QByteArray json;
+    json.reserve(valid.size() + 2);
+    json += '"';
+    for (const char c : valid) {
+        switch (c) {
+        case '"':
             json += "\\\"";
             break;
-        case u'\\':
+        case '\\':
             json += "\\\\";
             break;
-        case u'\n':
+        case '\n':
             json += "\\n";
             break;
-        case u'\r':
+        case '\r':
             json += "\\r";
             break;
-        case u'\t':
+        case '\t':
             json += "\\t";
             break;
         default:
-            if (u < 0x20 || u == 0x7f)
-                json += QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                json += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
             else
-                json += QString(c).toUtf8();
+                json += c;
         }
     }
     json += '"';
@@ -175,6 +178,8 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         out.write(row);
     });
 
+    // The connections below use this function's locals: they end with it.
+    QObject guard;
     int active = 0;
     for (int i = 1; i <= core.enginesList.count(); ++i)
         active += core.enginesList.checked(i);
@@ -186,7 +191,7 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         sinceProgress.start();
         err.write(QStringLiteral("\r%1 of %2 engines done, %3 results").arg(done).arg(active).arg(core.state.resultCount).toLocal8Bit());
     };
-    QObject::connect(&core.search, &SearchController::engineDone, &core, [&] {
+    QObject::connect(&core.search, &SearchController::engineDone, &guard, [&] {
         ++done;
         progress(false);
     });
@@ -194,10 +199,11 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     bool interrupted = false;
     InterruptWatch interrupt([&] {
         interrupted = true;
+        // Stopping the search must not start the tests that were asked for after it.
+        prefs.testingEnabled = false;
         if (core.search.searching())
             core.search.StopSearch();
-        else
-            core.tester.StopTests();
+        core.tester.StopTests();
         QCoreApplication::exit(0);
     });
 
@@ -210,12 +216,12 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         }
         return true;
     };
-    QObject::connect(&core.search, &SearchController::searchEnded, &core, [&] {
+    QObject::connect(&core.search, &SearchController::searchEnded, &guard, [&] {
         if (!line.test || testsDone())
             QCoreApplication::exit(0);
     });
     if (line.test) {
-        QObject::connect(&core.ftpList, &QAbstractItemModel::dataChanged, &core, [&] {
+        QObject::connect(&core.ftpList, &QAbstractItemModel::dataChanged, &guard, [&] {
             if (!core.search.searching() && testsDone())
                 QCoreApplication::exit(0);
         });

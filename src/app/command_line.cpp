@@ -70,10 +70,9 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             words << QString::fromLocal8Bit(arg);
             continue;
         }
-        auto value = [&](const char *name) -> std::optional<QByteArray> {
+        auto value = [&]() -> std::optional<QByteArray> {
             if (++i >= arguments.size())
                 return std::nullopt;
-            Q_UNUSED(name);
             return arguments[i];
         };
         if (arg == "--") {
@@ -85,13 +84,13 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
         } else if (arg == "--no-proxy") {
             line.useProxy = false;
         } else if (arg == "--max-search" || arg == "--max-test") {
-            const auto text = value(arg.constData());
+            const auto text = value();
             const auto n = text ? positiveNumber(*text, 10000) : std::nullopt;
             if (!n)
                 return usageError(QStringLiteral("%1 needs a whole number from 1 to 10000").arg(QString::fromLatin1(arg)));
             (arg == "--max-search" ? line.maxSearch : line.maxTest) = n;
         } else if (arg == "--proxy") {
-            const auto text = value("--proxy");
+            const auto text = value();
             const qsizetype colon = text ? text->lastIndexOf(':') : -1;
             const auto port = colon > 0 ? positiveNumber(text->mid(colon + 1), 65535) : std::nullopt;
             if (!port)
@@ -100,7 +99,7 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             line.proxyAddress = QString::fromLocal8Bit(text->left(colon));
             line.proxyPort = *port;
         } else if (arg == "--engine") {
-            const auto name = value("--engine");
+            const auto name = value();
             if (!name || name->isEmpty())
                 return usageError(QStringLiteral("--engine needs an engine name"));
             line.engines << QString::fromLocal8Bit(*name);

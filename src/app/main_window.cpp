@@ -26,7 +26,7 @@
 
 namespace {
 
-QTreeView *makeTree(NodeTree &model, const QString &name, QWidget *parent)
+QTreeView *makeTree(NodeTree &model, const QString &name, Pictures &pictures, QWidget *parent)
 {
     auto *view = new QTreeView(parent);
     view->setObjectName(name);
@@ -34,7 +34,7 @@ QTreeView *makeTree(NodeTree &model, const QString &name, QWidget *parent)
     view->setHeaderHidden(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setUniformRowHeights(true);
-    model.setDecorationProvider([](const QString &key) { return QVariant(pictureIcon(key)); });
+    model.setDecorationProvider([&pictures](const QString &key) { return QVariant(pictures.icon(key)); });
     QObject::connect(&model, &NodeTree::expandedChanged, view,
                      [view](const QModelIndex &index, bool expanded) { view->setExpanded(index, expanded); });
     return view;
@@ -69,14 +69,14 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
     layout->addLayout(searchRow);
 
     auto *panes = new QSplitter(Qt::Horizontal, central);
-    m_enginesView = makeTree(core.enginesList, QStringLiteral("EnginesList"), panes);
+    m_enginesView = makeTree(core.enginesList, QStringLiteral("EnginesList"), m_pictures, panes);
     m_enginesView->setRootIsDecorated(false);
-    m_ftpView = makeTree(core.ftpList, QStringLiteral("FTPList"), panes);
+    m_ftpView = makeTree(core.ftpList, QStringLiteral("FTPList"), m_pictures, panes);
 
     auto *detailsPane = new QWidget(panes);
     auto *detailsLayout = new QVBoxLayout(detailsPane);
     detailsLayout->setContentsMargins(0, 0, 0, 0);
-    m_linksView = makeTree(core.linksList, QStringLiteral("LinksList"), detailsPane);
+    m_linksView = makeTree(core.linksList, QStringLiteral("LinksList"), m_pictures, detailsPane);
     m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
     detailsLayout->addWidget(m_linksView, 1);
     auto *info = new QGroupBox(QStringLiteral("Search Info:"), detailsPane);
@@ -106,13 +106,21 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
         m_searchBtn->setText(searching ? QStringLiteral("Stop") : QStringLiteral("Search"));
     });
     connect(m_enginesView, &QTreeView::doubleClicked, this, &MainWindow::openSelectedEngine);
-    // A click and a keyboard move both show the selected server.
+    // A click and a keyboard move both show the selected server. A click on the server already
+    // shown lists it again only if it has found more files since: a big list is rebuilt once.
     connect(m_ftpView->selectionModel(), &QItemSelectionModel::currentChanged, this, &MainWindow::showSelectedServer);
-    connect(m_ftpView, &QTreeView::clicked, this, &MainWindow::showSelectedServer);
+    connect(m_ftpView, &QTreeView::clicked, this, [this] {
+        if (shownServer() != m_shown)
+            showSelectedServer();
+    });
     connect(m_linksView, &QWidget::customContextMenuRequested, this, &MainWindow::showResultsMenu);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    for (NodeTree *model : {&m_core.enginesList, &m_core.ftpList, &m_core.linksList})
+        model->setDecorationProvider({});
+}
 
 void MainWindow::buildMenus()
 {
@@ -181,7 +189,8 @@ void MainWindow::showSelectedServer()
 {
     for (QLineEdit *field : m_info)
         field->clear();
-    const int node = m_core.ftpList.nodeIndex(m_ftpView->currentIndex());
+    m_shown = shownServer();
+    const int node = m_shown.node;
     if (node == 0) {
         m_core.linksList.clear();
         return;
@@ -194,6 +203,15 @@ void MainWindow::showSelectedServer()
     m_info[1]->setText(info.port);
     m_info[2]->setText(info.user);
     m_info[3]->setText(info.password);
+}
+
+MainWindow::ShownServer MainWindow::shownServer() const
+{
+    const int node = m_core.ftpList.nodeIndex(m_ftpView->currentIndex());
+    const int record = m_core.ftpList.tag(node).toInt();
+    const ServerTable &servers = m_core.state.servers;
+    const int entries = record > 0 && record <= servers.upperBound() ? servers[record].entryCount() : 0;
+    return {node, entries};
 }
 
 QString MainWindow::selectedLink() const

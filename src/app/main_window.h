@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/pictures.h"
+
 #include <QHash>
 #include <QMainWindow>
 
@@ -50,6 +52,7 @@ private:
     QString selectedLink() const;
 
     Core &m_core;
+    Pictures m_pictures;
     QLineEdit *m_searchText = nullptr;
     QPushButton *m_searchBtn = nullptr;
     QTreeView *m_enginesView = nullptr;
@@ -60,4 +63,13 @@ private:
     QAction *m_viewTypes[3] = {};
     QMenu *m_resultsMenu = nullptr;
     QHash<QString, QLabel *> m_panels;
+    // The server the links list shows, and how many files it had then.
+    struct ShownServer
+    {
+        int node = 0;
+        int entries = 0;
+        friend bool operator==(const ShownServer &, const ShownServer &) = default;
+    };
+    ShownServer shownServer() const;
+    ShownServer m_shown;
 };

@@ -66,11 +66,10 @@ QIcon makeIcon(const QString &key)
 
 } // namespace
 
-QIcon pictureIcon(const QString &key)
+QIcon Pictures::icon(const QString &key)
 {
-    static QHash<QString, QIcon> cache;
-    auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.insert(key, makeIcon(key));
+    auto it = m_icons.find(key);
+    if (it == m_icons.end())
+        it = m_icons.insert(key, makeIcon(key));
     return *it;
 }

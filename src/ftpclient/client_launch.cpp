@@ -1,5 +1,7 @@
 #include "ftpclient/client_launch.h"
 
+#include "platform/byte_text.h"
+
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/profile.h"
 #include "ftpclient/client_template.h"
@@ -65,15 +67,6 @@ bool isSafeToHandOff(const FtpLink &link)
         && staysQuoted(link.password) && staysQuoted(link.path) && staysQuoted(link.file);
 }
 
-qsizetype scriptMarker(QByteArrayView text)
-{
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == '%' && (text[i + 1] == 's' || text[i + 1] == 'S'))
-            return i;
-    }
-    return -1;
-}
-
 bool writeScript(const QString &path, const QByteArray &script)
 {
     QSaveFile file(path);
@@ -121,7 +114,7 @@ bool LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, c
     };
 
     QByteArray script;
-    if (const qsizetype marker = scriptMarker(arguments); marker >= 0) {
+    if (const qsizetype marker = indexOfPercentS(arguments); marker >= 0) {
         arguments.replace(marker, 2, QFile::encodeName(preferences.scriptPath));
         const std::optional<QByteArray> scriptTemplate =
             ReadTextFile(QDir(profile.programFolder()).filePath(name + QStringLiteral(".scr")));

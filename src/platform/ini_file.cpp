@@ -21,14 +21,18 @@ QStringView trimmed(QStringView text)
     return text.mid(begin, end - begin);
 }
 
-// The name of a section header line, or nothing when the line is not one.
+// The name of a section header line, or nothing when the line is not one. The name runs to the
+// last "]", so that a name holding "]" reads back as it was written; without a "]" the line is
+// no header.
 std::optional<QStringView> headerName(QStringView line)
 {
     const QStringView t = trimmed(line);
     if (!t.startsWith(u'['))
         return std::nullopt;
-    const qsizetype close = t.indexOf(u']');
-    return trimmed(close < 0 ? t.mid(1) : t.mid(1, close - 1));
+    const qsizetype close = t.lastIndexOf(u']');
+    if (close < 0)
+        return std::nullopt;
+    return trimmed(t.mid(1, close - 1));
 }
 
 // The key of a "key=value" line, or nothing.

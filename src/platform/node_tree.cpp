@@ -261,9 +261,15 @@ void NodeTree::setDisplayMode(DisplayMode mode)
     m_mode = mode;
     if (m_bulkDepth > 0 || m_order.empty())
         return;
-    // Every node changes its check box and its picture: one layout change covers them all.
-    emit layoutAboutToBeChanged();
-    emit layoutChanged();
+    // Every node shows or hides its check box and its picture: one change per run of siblings.
+    const QList<int> roles{Qt::CheckStateRole, Qt::DecorationRole};
+    auto siblingsChanged = [this, &roles](const std::vector<Node *> &siblings) {
+        if (!siblings.empty())
+            emit dataChanged(indexOfNode(siblings.front()), indexOfNode(siblings.back()), roles);
+    };
+    siblingsChanged(m_roots);
+    for (const auto &node : m_order)
+        siblingsChanged(node->children);
 }
 
 void NodeTree::setDecorationProvider(DecorationProvider provider)

@@ -135,7 +135,8 @@ bool HasFilePath(QByteArrayView url)
     }
     if (!slashes)
         return false;
-    // The search for the host's end starts one character behind the "//", as it always has.
+    // The host has at least one character: the slash that ends it is looked for from the second
+    // character behind the "//" on.
     const char *from = slashes + 3;
     if (from >= end)
         return false;
@@ -441,13 +442,13 @@ __attribute__((target("avx2"))) qsizetype filterAvx2(const char *p, qsizetype i,
 
 bool hasAvx512()
 {
-    static const bool avx512 = __builtin_cpu_supports("avx512bw") && !getenv("NO512");
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") && !qEnvironmentVariableIsSet("KESTRUNE_NO_AVX512");
     return avx512;
 }
 
 bool hasAvx2()
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2") && !getenv("NO256");
+    static const bool avx2 = __builtin_cpu_supports("avx2") && !qEnvironmentVariableIsSet("KESTRUNE_NO_AVX2");
     return avx2;
 }
 #endif
@@ -595,8 +596,10 @@ PageScanner::Step PageScanner::next(Link &link, qsizetype budget)
             m_linkSearched = until;
             if (until < m_page.size())
                 return Step::Pending;
+            // The rest of the page is inside that link: nothing after it can be told apart.
             m_linkStart = -1;
-            endPass();
+            m_phase = Phase::Done;
+            m_matches = {};
             continue;
         }
         LinkBytes found = m_linkBytes;

@@ -52,7 +52,6 @@ private:
     QTimer m_next;
 };
 
-// The extraction of a page at once, for callers without an event loop (the command line, the
-// benchmarks): hands the page's links to `results` as PageExtraction does. Returns how many
-// became results.
+// The extraction of a page at once, without the event loop (benchmarks and tests): hands the
+// page's links to `results` as PageExtraction does. Returns how many became results.
 int ExtractPage(QByteArrayView page, int mode, QByteArrayView searchString, Results &results);

@@ -1,5 +1,7 @@
 #include "search/query_url.h"
 
+#include "platform/byte_text.h"
+
 namespace {
 
 constexpr int kHttpPort = 80;
@@ -14,30 +16,35 @@ qsizetype hostStart(QByteArrayView url)
 
 QByteArray EncodeSearchText(const QString &searchText)
 {
+    // A control character (a pasted line break or tab) counts as a blank: sent as it is, it would
+    // break the request line.
+    QByteArray bytes = searchText.toUtf8();
+    for (char &c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    }
     qsizetype begin = 0;
-    qsizetype end = searchText.size();
-    while (begin < end && searchText[begin] == u' ')
+    qsizetype end = bytes.size();
+    while (begin < end && bytes[begin] == ' ')
         ++begin;
-    while (end > begin && searchText[end - 1] == u' ')
+    while (end > begin && bytes[end - 1] == ' ')
         --end;
-    QByteArray bytes = QStringView(searchText).mid(begin, end - begin).toUtf8();
+    bytes = bytes.sliced(begin, end - begin);
     bytes.replace(' ', '+');
     return bytes;
 }
 
 QByteArray BuildQueryURL(QByteArrayView queryTemplate, QByteArrayView searchString)
 {
-    for (qsizetype p = 0; p + 1 < queryTemplate.size(); ++p) {
-        if (queryTemplate[p] == '%' && (queryTemplate[p + 1] == 's' || queryTemplate[p + 1] == 'S')) {
-            QByteArray url;
-            url.reserve(queryTemplate.size() + searchString.size());
-            url.append(queryTemplate.first(p));
-            url.append(searchString);
-            url.append(queryTemplate.sliced(p + 2));
-            return url;
-        }
-    }
-    return {};
+    const qsizetype p = indexOfPercentS(queryTemplate);
+    if (p < 0)
+        return {};
+    QByteArray url;
+    url.reserve(queryTemplate.size() + searchString.size());
+    url.append(queryTemplate.first(p));
+    url.append(searchString);
+    url.append(queryTemplate.sliced(p + 2));
+    return url;
 }
 
 QByteArrayView URLHost(QByteArrayView url)
@@ -57,6 +64,14 @@ FetchTarget fetchTarget(QByteArrayView url)
 {
     const QByteArrayView host = URLHost(url);
     FetchTarget target;
+    // Only plain http is fetched; a page asked for over TLS (https) would come back as a redirect
+    // or an error, so such a fetch fails at once.
+    const qsizetype scheme = url.indexOf("://");
+    if (scheme >= 0 && QByteArrayView(url.first(scheme)).compare("http", Qt::CaseInsensitive) != 0) {
+        target.host = StripPort(host).toByteArray();
+        target.port = 0;
+        return target;
+    }
     target.host = StripPort(host).toByteArray();
     const qsizetype colon = host.indexOf(':');
     if (colon >= 0) {

@@ -5,7 +5,7 @@
 #include <QString>
 
 // The search text as sent: trimmed of blanks at both ends, every remaining blank a "+", and
-// everything else as the UTF-8 bytes the user typed.
+// everything else as the UTF-8 bytes the user typed. Control characters count as blanks.
 QByteArray EncodeSearchText(const QString &searchText);
 
 // The template with its first "%s" (either letter case) replaced by the search string; empty
@@ -18,7 +18,7 @@ QByteArrayView URLHost(QByteArrayView url);
 QByteArrayView StripPort(QByteArrayView host);
 
 // Where a page fetch connects without a proxy: the URL's host, and its explicit port or 80.
-// An unusable port gives port 0, which fails the connection.
+// An unusable port, or a scheme other than http, gives port 0, which fails the connection.
 struct FetchTarget
 {
     QByteArray host;

@@ -55,13 +55,22 @@ void Results::counted(int added)
     }
 }
 
+std::optional<ResultLink> Results::candidate(QByteArrayView link)
+{
+    if (HasControlCharacter(link) || link.size() > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    ResultLink parts = SplitResultLink(link);
+    if (parts.pieces.file.isEmpty() || parts.host.isEmpty())
+        return std::nullopt;
+    return parts;
+}
+
 int Results::AddResult(QByteArrayView link, bool isHTTP)
 {
-    if (HasControlCharacter(link))
+    const std::optional<ResultLink> candidateParts = candidate(link);
+    if (!candidateParts)
         return 0;
-    const ResultLink parts = SplitResultLink(link);
-    if (parts.pieces.file.isEmpty() || parts.host.isEmpty())
-        return 0;
+    const ResultLink &parts = *candidateParts;
     // Staged links go first: a record takes its entries in the links' order.
     addStaged();
     const int record = recordFor(parts, isHTTP);
@@ -79,13 +88,11 @@ void Results::stage(QByteArrayView link, bool isHTTP)
         AddResult(link, isHTTP);
         return;
     }
-    if (HasControlCharacter(link))
+    const std::optional<ResultLink> parts = candidate(link);
+    if (!parts)
         return;
-    const ResultLink parts = SplitResultLink(link);
-    const SplitLink &pieces = parts.pieces;
-    if (pieces.file.isEmpty() || parts.host.isEmpty() || link.size() > std::numeric_limits<qint32>::max())
-        return;
-    const int record = recordFor(parts, isHTTP);
+    const SplitLink &pieces = parts->pieces;
+    const int record = recordFor(*parts, isHTTP);
     if (record != 0)
         m_staged.add(record, pieces.path, pieces.file, ServerRecord::entryTag(pieces.path, pieces.file));
 }

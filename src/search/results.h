@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 class NodeTree;
 class StatusLine;
@@ -56,6 +57,8 @@ public:
     void setEntryListener(EntryListener listener) { m_entryListener = std::move(listener); }
 
 private:
+    // The link's pieces when it can be a result: a file name, a host, no control character.
+    static std::optional<ResultLink> candidate(QByteArrayView link);
     int recordFor(const ResultLink &parts, bool isHTTP);
     int addServer(QByteArrayView serverURL, QByteArrayView host, quint32 hostTag, bool isHTTP);
     void counted(int added);

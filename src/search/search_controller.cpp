@@ -231,9 +231,7 @@ void SearchController::FinishPage(int i)
 
 void SearchController::abortExtractions()
 {
-    for (PageExtraction *extraction : std::as_const(m_extractions)) {
-        extraction->disconnect(this);
-        extraction->deleteLater();
-    }
+    // Deleting a job cancels its next slice; never called from inside a job's own signal.
+    qDeleteAll(m_extractions);
     m_extractions.clear();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/results.h"
+#include "search/server_table.h"
 
 #include <QByteArray>
 #include <QVector>

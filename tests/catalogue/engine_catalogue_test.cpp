@@ -192,6 +192,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"ten_megabyte_line", twoEngines("2") + "[A]\r\nx=" + QByteArray(10 * 1024 * 1024, 'z') + "\r\n", {"A", "B"}}),
     [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.what); });
 
+TEST_F(CatalogueTest, NamesWithBracketsRoundTripAndSavingTwiceChangesNothing)
+{
+    write(catalogue({engine("Foo [beta]", true), engine("B")}));
+    ASSERT_EQ(LoadEngines(tree, profile), 2);
+    EXPECT_EQ(tree.key(1), QStringLiteral("http://Foo [beta]/find?q=%s"));
+    SaveActiveFlags(tree, profile);
+    const QByteArray flagsSaved = readBytes(path());
+    SaveActiveFlags(tree, profile);
+    EXPECT_EQ(readBytes(path()), flagsSaved);
+    SaveEngines(tree, false, false, profile);
+    const QByteArray listSaved = readBytes(path());
+    SaveEngines(tree, false, false, profile);
+    EXPECT_EQ(readBytes(path()), listSaved);
+    ASSERT_EQ(LoadEngines(tree, profile), 2);
+    EXPECT_TRUE(tree.checked(1));
+}
+
 TEST_F(CatalogueTest, AHugeLineSurvivesSavingTheFlags)
 {
     const QByteArray big = QByteArray(10 * 1024 * 1024, 'z');

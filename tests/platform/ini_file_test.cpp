@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"[a]\r\nkey\r\n", "a", "key", std::nullopt},
         ReadCase{"[a]\r\n", "b", "k", std::nullopt},
         ReadCase{"", "a", "k", std::nullopt},
-        ReadCase{"[a\r\nk=no closing bracket\r\n", "a", "k", "no closing bracket"}));
+        ReadCase{"[a]\r\n[b\r\nk=no closing bracket: not a header\r\n", "a", "k", "no closing bracket: not a header"},
+        ReadCase{"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"}));
 
 TEST(IniWrite, ReplacesInPlaceAppendsKeysToTheirSectionAndSectionsToTheEnd)
 {

@@ -39,6 +39,7 @@ Found reference(const QByteArray &page, int mode, QByteArrayView search)
 {
     Found found;
     const std::vector<QByteArrayView> words = SplitWords(search);
+    bool unclosed = false; // a link without its closing quote ends the page
     const auto pass = [&](bool http) {
         QByteArray t = page;
         char quote = 0;
@@ -46,8 +47,10 @@ Found reference(const QByteArray &page, int mode, QByteArrayView search)
         while (pos >= 0) {
             t = t.mid(pos);
             const qsizetype end = t.indexOf(quote);
-            if (end < 0)
+            if (end < 0) {
+                unclosed = true;
                 break;
+            }
             const QByteArray link = UnescapeURL(t.left(end));
             if (!HasControlCharacter(link) && (!http || IsHTTPFileLink(link, words)))
                 found.emplace_back(link, http);
@@ -57,7 +60,7 @@ Found reference(const QByteArray &page, int mode, QByteArrayView search)
     };
     if (mode == ParseFTP || mode == ParseAll)
         pass(false);
-    if (mode == ParseHTTP || mode == ParseAll)
+    if ((mode == ParseHTTP || mode == ParseAll) && !unclosed)
         pass(true);
     return found;
 }
@@ -126,10 +129,10 @@ const PageCase kPages[] = {
     {"SearchWordMatchedAfterUnescaping", R"(href="http://h/my%20song.mp3")", ParseHTTP, "my+song",
      {{"http://h/my song.mp3", true}}},
     {"PercentPairsDecoded", R"(href="ftp://h/a%20b%41.mp3")", ParseFTP, "", {{"ftp://h/a bA.mp3", false}}},
-    {"MissingClosingQuoteEndsThePass", R"(href="ftp://a/1" href="ftp://b/2 no quote)", ParseFTP, "",
+    {"MissingClosingQuoteEndsTheFtpPass", R"(href="ftp://a/1" href="ftp://b/2 no quote)", ParseFTP, "",
      {{"ftp://a/1", false}}},
-    {"MissingClosingQuoteLeavesTheHttpPass", R"(href="http://h/music.mp3" href="ftp://x/open)",
-     ParseAll, "music", {{"http://h/music.mp3", true}}},
+    {"MissingClosingQuoteEndsThePage", R"(href="http://h/music.mp3" href="ftp://x/open)",
+     ParseAll, "music", {}},
     {"ControlCharactersAreNoResult",
      raw("href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
          "href=\"ftp://h/\0\" href=\"ftp://h/ok\""),

@@ -11,9 +11,11 @@ TEST(EncodeSearchText, TrimsAndTurnsEveryInnerBlankIntoAPlus)
     EXPECT_EQ(EncodeSearchText(QStringLiteral("  madonna  like ")), QByteArray("madonna++like"));
     EXPECT_EQ(EncodeSearchText(QStringLiteral("a+b&c%20#d")), QByteArray("a+b&c%20#d"));
     EXPECT_EQ(EncodeSearchText(QStringLiteral("   ")), QByteArray());
-    // Tabs are not blanks here; non-ASCII text goes out as its UTF-8 bytes.
-    EXPECT_EQ(EncodeSearchText(QStringLiteral("\tx")), QByteArray("\tx"));
+    // Control characters count as blanks; non-ASCII text goes out as its UTF-8 bytes.
+    EXPECT_EQ(EncodeSearchText(QStringLiteral("\tx")), QByteArray("x"));
     EXPECT_EQ(EncodeSearchText(QStringLiteral("Bj\u00f6rk")), QByteArray("Bj\xc3\xb6rk"));
+    // A pasted line break must not end the request line.
+    EXPECT_EQ(EncodeSearchText(QStringLiteral("a\r\nX: y\n")), QByteArray("a++X:+y"));
 }
 
 TEST(BuildQueryURL, ReplacesOnlyTheFirstPercentSInEitherCase)
@@ -52,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"http://e:0/", "e", 0},
                       TargetCase{"http://e:99999/", "e", 0},
                       TargetCase{"http://e:abc/", "e", 0},
+                      TargetCase{"https://secure.example/s?q=x", "secure.example", 0},
                       TargetCase{"", "", 80}));
 
 TEST(PageRequest, DirectFormByteForByte)

@@ -288,8 +288,10 @@ TEST_F(SearchControllerTest, ResetsGarbageAndLinklessFloodsLoseNoOtherResults)
 
 TEST_F(SearchControllerTest, StopDuringExtractionEndsThePageAndStartsNothingMore)
 {
-    ScriptedServer server([](ScriptedServer::Connection &c) {
-        ScriptedServer::reply(c, httpPage(ftpLinks("big.example", 200000)));
+    ScriptedServer server;
+    server.setHandler([&server](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, server.accepted() == 1 ? httpPage(ftpLinks("big.example", 200000))
+                                                        : httpPage(ftpLinks("next.example", 1)));
     });
     QStringList templates;
     for (int i = 1; i <= 3; ++i)
@@ -308,6 +310,15 @@ TEST_F(SearchControllerTest, StopDuringExtractionEndsThePageAndStartsNothingMore
     EXPECT_LE(state.resultCount, atStop + 1); // at most the link in hand when Stop came
     EXPECT_EQ(server.accepted(), 1);          // a stopped search is not resumed
     EXPECT_EQ(status.text(QStringLiteral("Sockets")), QStringLiteral("Active Search Sockets: 0"));
+
+    // Stop and a new start in one go: nothing of the stopped page reaches the new search.
+    controller.SearchBtnClick(QStringLiteral("x"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state.resultCount > 0; }, 10000));
+    controller.SearchBtnClick(QStringLiteral("x"));
+    controller.SearchBtnClick(QStringLiteral("y"));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(serverHosts(), QStringList{QStringLiteral("next.example")});
+    EXPECT_EQ(state.resultCount, 1);
 }
 
 TEST_F(SearchControllerTest, BlankTextNoEnginesAndZeroSockets)

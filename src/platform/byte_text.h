@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArrayView>
+
+// The first "%s" in either letter case ("%S" too), or -1: where a query template takes the search
+// text and a client's command line the script's path.
+inline qsizetype indexOfPercentS(QByteArrayView text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == '%' && (text[i + 1] == 's' || text[i + 1] == 'S'))
+            return i;
+    }
+    return -1;
+}
