@@ -2,7 +2,7 @@
 // loopback, beside `curl --parallel | rg -o` fetching the same pages and listing the same links.
 // The two alternate over several repetitions; the medians are compared.
 #include "engine_pages.h"
-#include "nginx_server.h"
+#include "support/peers.h"
 
 #include "app/core.h"
 #include "catalogue/engine_catalogue.h"
@@ -333,9 +333,9 @@ int main(int argc, char **argv)
     std::printf("wrote %d pages of %lld KiB in %.1f s\n", options.engines,
                 static_cast<long long>(options.pageSize / 1024), static_cast<double>(clock.elapsed()) / 1e3);
 
-    NginxServer nginx(pages.path());
+    NginxPeer nginx(pages.path(), NginxPeer::Mode::Throughput);
     if (!nginx.start()) {
-        std::fprintf(stderr, "%s\n", nginx.error().constData());
+        std::fprintf(stderr, "nginx did not start: %s\n", nginx.output().constData());
         return 1;
     }
     if (!writeCatalogue(options, home.path(), nginx.port(), corpus))

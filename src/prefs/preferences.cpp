@@ -74,15 +74,3 @@ void SaveShutdownPreferences(const Preferences &p, PreferenceStore &store)
     store.write(QStringLiteral("TestStopped"), preferenceBoolText(p.testingEnabled));
     store.write(QStringLiteral("ListViewType"), QString::number(p.listViewType));
 }
-
-void SaveOptionPreferences(const Preferences &p, PreferenceStore &store)
-{
-    store.write(QStringLiteral("max_test"), QString::number(p.maxTest));
-    store.write(QStringLiteral("max_search"), QString::number(p.maxSearch));
-    store.write(QStringLiteral("UseProxy"), preferenceBoolText(p.useProxy));
-    store.write(QStringLiteral("ProxyAddress"), p.proxyAddress);
-    store.write(QStringLiteral("ProxyPort"), QString::number(p.proxyPort));
-    store.write(QStringLiteral("FTP_PATH"), p.ftpPath);
-    store.write(QStringLiteral("FTP_LOCAL"), p.ftpLocal);
-    store.write(QStringLiteral("FTP_CLIENT"), QString::number(p.ftpClient));
-}

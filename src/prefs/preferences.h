@@ -52,7 +52,5 @@ struct Preferences
 Preferences LoadPreferences(const PreferenceStore &store, const QString &programFolder);
 // The shut-down writes: "TestStopped" and "ListViewType", and nothing else.
 void SaveShutdownPreferences(const Preferences &preferences, PreferenceStore &store);
-// The eight keys the Options dialog stores when it closes.
-void SaveOptionPreferences(const Preferences &preferences, PreferenceStore &store);
 
 QString preferenceBoolText(bool value);

@@ -77,18 +77,6 @@ TEST(Preferences, ShutDownWritesOnlyTheTwoViewAndTestKeys)
     EXPECT_EQ(store.values.value("TestStopped"), QStringLiteral("0"));
 }
 
-TEST(Preferences, OptionsWriteTheirEightKeys)
-{
-    RecordingStore store;
-    Preferences p;
-    p.useProxy = true;
-    p.proxyAddress = QStringLiteral("127.0.0.1");
-    SaveOptionPreferences(p, store);
-    EXPECT_EQ(store.written, (QStringList{"max_test", "max_search", "UseProxy", "ProxyAddress", "ProxyPort",
-                                          "FTP_PATH", "FTP_LOCAL", "FTP_CLIENT"}));
-    EXPECT_EQ(store.values.value("UseProxy"), QStringLiteral("-1"));
-}
-
 TEST(SettingsStore, KeepsTextsUnderSettingsInItsFile)
 {
     QTemporaryDir dir;

@@ -91,8 +91,9 @@ void PeerProcess::stop()
     output();
 }
 
-NginxPeer::NginxPeer(QString root)
+NginxPeer::NginxPeer(QString root, Mode mode)
     : m_root(std::move(root))
+    , m_mode(mode)
 {
 }
 
@@ -108,9 +109,7 @@ bool NginxPeer::start()
         "error_log %1/error.log;\n"
         "events { worker_connections 1024; }\n"
         "http {\n"
-        "  log_format full '$status | $request | $http_host | $http_user_agent | $http_accept | $http_accept_encoding | "
-        "$http_accept_language | $http_accept_charset | $http_connection | $http_pragma | $http_via';\n"
-        "  access_log %1/access.log full;\n"
+        "%4"
         "  client_body_temp_path %1/client_body;\n"
         "  proxy_temp_path %1/proxy;\n"
         "  fastcgi_temp_path %1/fastcgi;\n"
@@ -122,7 +121,13 @@ bool NginxPeer::start()
         "    root %3;\n"
         "  }\n"
         "}\n")
-        .arg(m_dir.path()).arg(port).arg(m_root);
+        .arg(m_dir.path()).arg(port).arg(m_root)
+        .arg(m_mode == Mode::Logged
+                 ? QStringLiteral("  log_format full '$status | $request | $http_host | $http_user_agent | $http_accept | "
+                                  "$http_accept_encoding | $http_accept_language | $http_accept_charset | "
+                                  "$http_connection | $http_pragma | $http_via';\n"
+                                  "  access_log %1/access.log full;\n").arg(m_dir.path())
+                 : QStringLiteral("  access_log off;\n  sendfile on;\n  tcp_nopush on;\n"));
     if (!writeFile(dir.filePath(QStringLiteral("nginx.conf")), conf.toUtf8()))
         return false;
     return launch(QStringLiteral("/usr/sbin/nginx"),

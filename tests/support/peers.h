@@ -48,7 +48,9 @@ private:
 class NginxPeer final : public PeerProcess
 {
 public:
-    explicit NginxPeer(QString root);
+    // Logged: every request in the access log. Throughput: no log, sendfile on (benchmarks).
+    enum class Mode { Logged, Throughput };
+    explicit NginxPeer(QString root, Mode mode = Mode::Logged);
     bool start();
     // The access log: one line per request, fields separated by " | ":
     // status, request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
@@ -58,6 +60,7 @@ public:
 
 private:
     QString m_root;
+    Mode m_mode;
 };
 
 // tinyproxy relaying to anywhere on loopback.
