@@ -1,6 +1,5 @@
 #include "ftpclient/client_template.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -9,12 +8,7 @@
 
 namespace {
 
-struct ExpandCase
-{
-    const char *text;
-    const char *getFile;  // keepOptional true
-    const char *connect;  // keepOptional false
-};
+using namespace Qt::StringLiterals;
 
 QByteArray expand(const char *text, bool keepOptional, QByteArrayView host = "H")
 {
@@ -23,64 +17,45 @@ QByteArray expand(const char *text, bool keepOptional, QByteArrayView host = "H"
 
 TEST(ExpandTemplate, OptionalSectionsAndPlaceholders)
 {
-    const ExpandCase cases[] = {
+    // What "Get File" (keepOptional true) and "Connect" (false) make of each template.
+    const struct { const char *text, *getFile, *connect; } cases[] = {
         {"[get %f]", "get F", ""},
         {"a[b]c[d]e", "abcde", "ace"},
         {"a]b", "a]b", "a]b"},
         {"[a[b]c]", "abc", "c]"},
         // A "[" with no "]" after it: removed alone, or the rest of the text goes with it.
         {"a[b", "ab", "a"},
-        {"a[b]c[d %h", "abcd H", "ac"},
         {"%h %o %u %p %l %r %f", "H O U P /L/ /R/ F", "H O U P /L/ /R/ F"},
-        // The character after "%" is always consumed.
+        // The character after "%" is always consumed; letters match exactly.
         {"%%h", "h", "h"},
         {"%H%O%F|%x|%s|%%", "|||", "|||"},
         {"50%", "50", "50"},
-        {"%", "", ""},
         // Sections come first, so a bracket removed there can join "%" to a letter.
         {"100%[x]y", "100y", "100"},
         {"[%h]%h", "HH", "H"},
-        {"", "", ""},
     };
-    for (const ExpandCase &c : cases) {
+    for (const auto &c : cases) {
         EXPECT_EQ(expand(c.text, true), QByteArray(c.getFile)) << c.text;
         EXPECT_EQ(expand(c.text, false), QByteArray(c.connect)) << c.text;
     }
+    // Values go in as they are and are not scanned again.
+    EXPECT_EQ(expand("<%h>", true, "%u[x]\"\\\xe9"), QByteArray("<%u[x]\"\\\xe9>"));
 }
 
-TEST(ExpandTemplate, InsertsValuesAsTheyAreWithoutScanningThemAgain)
+TEST(ReadTextFile, EndsEveryLineInCrLfAndFailsOnWhatCannotBeOpened)
 {
-    EXPECT_EQ(expand("<%h>", true, "%u[x]"), QByteArray("<%u[x]>"));
-    EXPECT_EQ(expand("<%h>", false, "a\"b\\c\xe9"), QByteArray("<a\"b\\c\xe9>"));
-}
-
-TEST(ReadTextFile, EndsEveryLineInCrLf)
-{
-    const struct
-    {
-        QByteArray stored;
-        QByteArray read;
-    } cases[] = {
+    const struct { QByteArray stored, read; } cases[] = {
         {"", ""},
-        {"a", "a\r\n"},
-        {"a\r\nb\r\n", "a\r\nb\r\n"},
-        {"a\nb", "a\r\nb\r\n"},
-        {"a\rb\r", "a\r\nb\r\n"},
-        {"a\n\n\r\nb", "a\r\n\r\n\r\nb\r\n"},
+        {"a\r\nb\n\nc\rd\n\re", "a\r\nb\r\n\r\nc\r\nd\r\n\r\ne\r\n"},
         {QByteArray("\xe9\0x", 3), QByteArray("\xe9\0x\r\n", 5)},
     };
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("t.scr"));
+    const QString path = dir.filePath(u"t.scr"_s);
     for (const auto &c : cases) {
         writeBytes(path, c.stored);
         EXPECT_EQ(ReadTextFile(path), std::optional(c.read)) << c.stored.toStdString();
     }
-}
-
-TEST(ReadTextFile, FailsWhenTheFileCannotBeOpened)
-{
-    QTemporaryDir dir;
-    EXPECT_FALSE(ReadTextFile(dir.filePath(QStringLiteral("missing.scr"))));
+    EXPECT_FALSE(ReadTextFile(dir.filePath(u"missing.scr"_s)));
     EXPECT_FALSE(ReadTextFile(dir.path()));
 }
 

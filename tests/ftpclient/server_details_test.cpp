@@ -1,3 +1,4 @@
+#include "ftpclient/ftp_url.h"
 #include "ftpclient/server_details.h"
 #include "platform/node_tree.h"
 #include "search/results.h"
@@ -8,90 +9,104 @@
 
 #include "support/test_files.h"
 
+// gtest finds this next to FtpLink, in the global namespace.
+void PrintTo(const FtpLink &l, std::ostream *out)
+{
+    for (const QByteArray *piece : {&l.user, &l.password, &l.host, &l.port, &l.path, &l.file})
+        *out << piece->toStdString() << " | ";
+}
+
 namespace {
 
-// "FTP" and "HTTP" roots, one server under each, and a links list under the model checker.
+using namespace Qt::StringLiterals;
+
+// Each node of a links list as "parent's text picture:key:text", in the order of addition.
+QStringList listed(const NodeTree &t)
+{
+    QStringList out;
+    for (int n = 1; n <= t.count(); ++n)
+        out << t.text(t.parentOf(n)) + t.picture(n) + u':' + t.key(n) + u':' + t.text(n);
+    return out;
+}
+
+// "FTP" and "HTTP" roots with one server each, and a links list under the model checker.
 class ServerDetailsTest : public ::testing::Test
 {
 protected:
-    ServerDetailsTest()
-    {
-        ftpRoot = ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"));
-        httpRoot = ftpList.add(QStringLiteral("HTTP"), QStringLiteral("HTTP"));
-        ftpServer = addServer("ftp://bob:pw:x@srv:2121", "srv", ftpRoot);
-        httpServer = addServer("http://web", "web", httpRoot);
-    }
-
     int addServer(const QByteArray &url, const QString &host, int root)
     {
         const int record = servers.add(url);
         servers[record].addEntry("/a/", "1.mp3");
         servers[record].addEntry("/b/", "2.mp3");
         servers[record].addEntry("/a/", "3.mp3");
-        servers[record].addEntry("/a/", "1.mp3");
-        const int node = ftpList.add(QString::fromLatin1(url), host, root, QStringLiteral("Untested"));
+        const int node = ftpList.add(QString::fromLatin1(url), host, root, u"Untested"_s);
         ftpList.setTag(node, record);
         return node;
     }
-
     SearchInfo show(int node, int layout) { return ShowServerDetails(ftpList, node, servers, layout, linksList); }
 
-    // Each node as "picture:key:text", children indented under their parent, in order.
-    QStringList listed(int parent = 0, const QString &indent = {}) const
-    {
-        QStringList out;
-        for (int row = 0; row < linksList.childCount(parent); ++row) {
-            const int node = linksList.childAt(parent, row);
-            out << indent + linksList.picture(node) + u':' + linksList.key(node) + u':' + linksList.text(node);
-            out << listed(node, indent + u' ');
-        }
-        return out;
-    }
-
-    NodeTree ftpList;
-    NodeTree linksList;
+    NodeTree ftpList, linksList;
     QAbstractItemModelTester checker{&linksList, QAbstractItemModelTester::FailureReportingMode::Fatal};
     ServerTable servers;
-    int ftpRoot = 0;
-    int httpRoot = 0;
-    int ftpServer = 0;
-    int httpServer = 0;
+    const int ftpRoot = ftpList.add(u"FTP"_s, u"FTP"_s);
+    const int httpRoot = ftpList.add(u"HTTP"_s, u"HTTP"_s);
+    const int ftpServer = addServer("ftp://bob:pw:x@srv:2121", u"srv"_s, ftpRoot);
+    const int httpServer = addServer("http://web", u"web"_s, httpRoot);
 };
 
-TEST_F(ServerDetailsTest, ListsTheFilesInEachLayout)
+TEST_F(ServerDetailsTest, ListsTheFilesInEachLayoutAndShowsTheLoginOfFtpServersOnly)
 {
-    const QString url = QStringLiteral("ftp://bob:pw:x@srv:2121");
-    const struct
-    {
-        int layout;
-        QStringList expected;
-    } cases[] = {
-        {1, {"File:" + url + "/a/1.mp3:1.mp3", "File:" + url + "/b/2.mp3:2.mp3", "File:" + url + "/a/3.mp3:3.mp3"}},
-        {2, {"File:" + url + "/a/1.mp3:/a/1.mp3", "File:" + url + "/b/2.mp3:/b/2.mp3", "File:" + url + "/a/3.mp3:/a/3.mp3"}},
-        {3, {"Path:/a/:/a/", " File:" + url + "/a/1.mp3:1.mp3", " File:" + url + "/a/3.mp3:3.mp3", "Path:/b/:/b/",
-             " File:" + url + "/b/2.mp3:2.mp3"}},
-        {0, {}},
-        {4, {}},
+    const QString f = u"File:ftp://bob:pw:x@srv:2121"_s;
+    const struct { int layout; QStringList expected; } cases[] = {
+        {1, {f + "/a/1.mp3:1.mp3", f + "/b/2.mp3:2.mp3", f + "/a/3.mp3:3.mp3"}},
+        {2, {f + "/a/1.mp3:/a/1.mp3", f + "/b/2.mp3:/b/2.mp3", f + "/a/3.mp3:/a/3.mp3"}},
+        {3, {"Path:/a/:/a/", "/a/" + f + "/a/1.mp3:1.mp3", "Path:/b/:/b/", "/b/" + f + "/b/2.mp3:2.mp3",
+             "/a/" + f + "/a/3.mp3:3.mp3"}},
+        {0, {}}, {4, {}},
     };
     for (const auto &c : cases) {
-        const SearchInfo info = show(ftpServer, c.layout);
-        EXPECT_EQ(listed(), c.expected) << c.layout;
-        EXPECT_EQ(info, (SearchInfo{QStringLiteral("srv"), QStringLiteral("2121"), QStringLiteral("bob"),
-                                    QStringLiteral("pw:x")}));
+        EXPECT_EQ(show(ftpServer, c.layout), (SearchInfo{u"srv"_s, u"2121"_s, u"bob"_s, u"pw:x"_s})) << c.layout;
+        EXPECT_EQ(listed(linksList), c.expected) << c.layout;
     }
-}
-
-TEST_F(ServerDetailsTest, RootsListNothingAndHttpServersShowNoLogin)
-{
-    show(ftpServer, 3);
     for (const int root : {ftpRoot, httpRoot, 0}) {
         EXPECT_EQ(show(root, 3), SearchInfo{}) << root;
         EXPECT_EQ(linksList.count(), 0) << root;
     }
-
     EXPECT_EQ(show(httpServer, 1), SearchInfo{});
-    EXPECT_EQ(listed(), (QStringList{"File:http://web/a/1.mp3:1.mp3", "File:http://web/b/2.mp3:2.mp3",
-                                     "File:http://web/a/3.mp3:3.mp3"}));
+    EXPECT_EQ(linksList.count(), 3);
+}
+
+const QByteArray kAnon = "anonymous";
+const QByteArray kDefault = kDefaultFtpPassword.toByteArray();
+
+TEST(ParseFtpUrl, SplitsLinksIntoTheirSixPieces)
+{
+    const struct { const char *url; FtpLink expected; } cases[] = {
+        {"ftp://srv/pub/mp3/a.mp3", {kAnon, kDefault, "srv", "21", "/pub/mp3/", "a.mp3"}},
+        {"ftp://srv", {kAnon, kDefault, "srv", "21", "/", ""}},
+        {"ftp://srv/", {kAnon, kDefault, "srv", "21", "/", ""}},
+        {"ftp://srv:2121", {kAnon, kDefault, "srv", "2121", "/", ""}},
+        {"ftp://srv:2121/x/", {kAnon, kDefault, "srv", "2121", "/x/", ""}},
+        {"ftp://srv/dir:1/f", {kAnon, kDefault, "srv", "21", "/dir:1/", "f"}},
+        {"ftp://srv:abc/f", {kAnon, kDefault, "srv", "abc", "/", "f"}},
+        {"ftp://:2121/f", {kAnon, kDefault, "", "2121", "/", "f"}},
+        // The scheme is skipped unseen; nothing is folded or decoded.
+        {"FTP://SRV/a%20b/c%41.mp3", {kAnon, kDefault, "SRV", "21", "/a%20b/", "c%41.mp3"}},
+        // No colon keeps the default password; the first colon splits, later ones are the password's.
+        {"ftp://bob@srv/f", {"bob", kDefault, "srv", "21", "/", "f"}},
+        {"ftp://bob:se:cr:et@10.0.0.7:21/d/f", {"bob", "se:cr:et", "10.0.0.7", "21", "/d/", "f"}},
+        {"ftp://:@srv/f", {"", "", "srv", "21", "/", "f"}},
+        // The first "@" anywhere ends the login, also one inside the path.
+        {"ftp://srv/a@b/c", {"srv/a", kDefault, "b", "21", "/", "c"}},
+        {"ftp://u:p@srv/a@b/c@d", {"u", "p", "srv", "21", "/a@b/", "c@d"}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ParseFTPURL(QByteArray(c.url)), c.expected) << c.url;
+        // A link that names no file leaves the caller's file as it was.
+        QByteArray user, password, host, port, path, file = "before";
+        ParseFTPURL(QByteArray(c.url), user, password, host, port, path, file);
+        EXPECT_EQ(file, c.expected.file.isEmpty() ? QByteArray("before") : c.expected.file) << c.url;
+    }
 }
 
 } // namespace
