@@ -2,32 +2,59 @@
 
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
+#include "search/link_scanner.h"
+#include "search/page_extraction.h"
 #include "search/search_state.h"
 #include "search/status.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <memory>
+#include <tuple>
+
+#include "support/test_files.h"
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-class ResultsTest : public ::testing::Test
+// A node as "key text parent picture tag".
+QString show(const NodeTree &tree, int i)
 {
-protected:
-    void SetUp() override { results.startSearch(); }
+    return u"%1 %2 %3 %4 %5"_s.arg(tree.key(i), tree.text(i), QString::number(tree.parentOf(i)), tree.picture(i),
+                                  tree.tag(i).toString());
+}
 
-    // The node that shows `text`, 0 if none.
-    int node(const QString &text) const
+// A record as "serverURL path|file path|file ...".
+QByteArray show(const ServerRecord &record)
+{
+    QByteArray text = record.ServerURL();
+    for (int j = 1; j <= record.entryCount(); ++j)
+        text += ' ' + record.Paths(j) + '|' + record.FileNames(j);
+    return text;
+}
+
+// The result side of a search, as the application wires it.
+struct Crawl
+{
+    Crawl() { results.startSearch(); }
+    QString panel() const { return status.text(u"Results"_s); }
+    // Everything a search leaves behind, to compare two ways of getting there.
+    QStringList outcome() const
     {
-        for (int i = 3; i <= ftpList.count(); ++i) {
-            if (ftpList.text(i) == text)
-                return i;
-        }
-        return 0;
+        QStringList all{QString::number(state.resultCount)};
+        for (int i = 1; i <= ftpList.count(); ++i)
+            all << show(ftpList, i);
+        for (int r = 1; r <= state.servers.upperBound(); ++r)
+            all << QString::fromLatin1(show(state.servers[r]));
+        return all;
     }
 
     SearchState state;
@@ -37,253 +64,224 @@ protected:
     Results results{state, ftpList, status};
 };
 
-TEST_F(ResultsTest, StartSearchLeavesTheTwoRootsExpanded)
-{
-    results.AddResult("ftp://h/a.mp3", false);
-    results.startSearch();
-    ASSERT_EQ(ftpList.count(), 2);
-    for (const int i : {1, 2}) {
-        const QString name = i == 1 ? QStringLiteral("FTP") : QStringLiteral("HTTP");
-        EXPECT_EQ(ftpList.key(i), name);
-        EXPECT_EQ(ftpList.text(i), name);
-        EXPECT_EQ(ftpList.picture(i), QStringLiteral("Engine"));
-        EXPECT_TRUE(ftpList.expanded(i));
-    }
-}
+class ResultsTest : public ::testing::Test, protected Crawl {};
 
-TEST_F(ResultsTest, OneHostWhateverUserPasswordAndPort)
+TEST_F(ResultsTest, GroupsByHostWhateverSchemeUserPasswordAndPort)
 {
-    EXPECT_EQ(results.AddResult("ftp://H/a.mp3", false), 1);
-    EXPECT_EQ(results.AddResult("ftp://user:secret@H:2121/b.mp3", false), 1);
-    ASSERT_EQ(ftpList.count(), 3);
-    EXPECT_EQ(ftpList.text(3), QStringLiteral("H"));
-    EXPECT_EQ(ftpList.key(3), QStringLiteral("ftp://H"));
-    EXPECT_EQ(ftpList.parentOf(3), 1);
-    EXPECT_EQ(ftpList.picture(3), QStringLiteral("Untested"));
-    EXPECT_EQ(ftpList.tag(3).toInt(), 1);
-    const ServerRecord &record = state.servers[1];
-    EXPECT_EQ(record.ServerURL(), "ftp://H");
-    ASSERT_EQ(record.entryCount(), 2);
-    EXPECT_EQ(record.Paths(1) + record.FileNames(1), "/a.mp3");
-    EXPECT_EQ(record.FileNames(2), "b.mp3");
-    EXPECT_EQ(state.resultCount, 2);
+    // link, isHTTP, the record it goes to (0: not added)
+    const std::tuple<const char *, bool, int> adds[] = {
+        {"ftp://H/pub/a.mp3", false, 1}, {"ftp://user:secret@H:2121/b.mp3", false, 1},
+        {"ftp://H/pub/a.mp3", false, 0}, {"ftp://other@H:99/pub/a.mp3", false, 0}, {"http://H/pub/a.mp3", true, 0},
+        {"http://web/b.mp3", true, 2},   {"http://H/c.mp3", true, 1}, {"ftp://web/d.mp3", false, 2},
+        // The same name in another directory or letter case, and a name that only looks like a path's tail.
+        {"ftp://H/mp3/a.mp3", false, 1}, {"ftp://H/pub/A.mp3", false, 1}, {"ftp://H/puba.mp3", false, 1}};
+    for (const auto &[link, isHTTP, record] : adds)
+        EXPECT_EQ(results.AddResult(link, isHTTP), record) << link;
+    ASSERT_EQ(ftpList.count(), 4);
+    EXPECT_EQ(show(ftpList, 3), u"ftp://H H 1 Untested 1");
+    EXPECT_EQ(show(ftpList, 4), u"http://web web 2 Working 2");
+    EXPECT_EQ(show(state.servers[1]), "ftp://H /pub/|a.mp3 /|b.mp3 /|c.mp3 /mp3/|a.mp3 /pub/|A.mp3 /|puba.mp3");
+    EXPECT_EQ(show(state.servers[2]), "http://web /|b.mp3 /|d.mp3");
+    EXPECT_EQ(state.resultCount, 8);
 }
 
 TEST_F(ResultsTest, WhatIsNotAResult)
 {
     const QByteArray links[] = {
-        "ftp://h/pub/",      "ftp://h",           "ftp:///a.mp3",      "ftp://user@/a.mp3", "ftp://:21/a.mp3",
-        "ftp://h/a\nb.mp3",  "ftp://h/a\x7f.mp3", "ftp://h\r/a.mp3",   QByteArray("ftp://h/a\0b", 11),
+        "ftp://h/pub/",     "ftp://h",           "ftp:///a.mp3",    "ftp://user@/a.mp3", "ftp://:21/a.mp3",
+        "ftp://h/a\nb.mp3", "ftp://h/a\x7f.mp3", "ftp://h\r/a.mp3", QByteArray("ftp://h/a\0b", 11),
         "FTP/a.mp3", // its server URL would be a root's key
     };
-    for (const QByteArray &link : links) {
-        EXPECT_EQ(results.AddResult(link, false), 0) << link.toStdString();
-        EXPECT_EQ(results.AddResult(link, true), 0) << link.toStdString();
-    }
-    EXPECT_EQ(ftpList.count(), 2);
-    EXPECT_EQ(state.servers.upperBound(), 0);
-    EXPECT_EQ(state.resultCount, 0);
-}
-
-TEST_F(ResultsTest, DuplicatesAndDirectories)
-{
-    EXPECT_EQ(results.AddResult("ftp://h/pub/a.mp3", false), 1);
-    EXPECT_EQ(results.AddResult("ftp://h/pub/a.mp3", false), 0);
-    EXPECT_EQ(results.AddResult("ftp://other@h:99/pub/a.mp3", false), 0) << "same host, same entry";
-    EXPECT_EQ(results.AddResult("http://h/pub/a.mp3", true), 0) << "same entry by http";
-    EXPECT_EQ(results.AddResult("ftp://h/mp3/a.mp3", false), 1) << "same name, other directory";
-    EXPECT_EQ(results.AddResult("ftp://h/pub/A.mp3", false), 1) << "names compare exactly";
-    EXPECT_EQ(results.AddResult("ftp://h/puba.mp3", false), 1) << "path and name are not glued";
-    EXPECT_EQ(state.resultCount, 4);
-    EXPECT_EQ(state.servers[1].Paths(4), "/");
-}
-
-TEST_F(ResultsTest, HttpLinkToAHostUnderFtpJoinsItsRecord)
-{
-    results.AddResult("ftp://h/a.mp3", false);
-    results.AddResult("http://web/b.mp3", true);
-    EXPECT_EQ(results.AddResult("http://h/c.mp3", true), 1);
-    EXPECT_EQ(results.AddResult("ftp://web/d.mp3", false), 2);
-    const int h = node(QStringLiteral("h")), web = node(QStringLiteral("web"));
-    EXPECT_EQ(ftpList.parentOf(h), 1);
-    EXPECT_EQ(ftpList.picture(h), QStringLiteral("Untested"));
-    EXPECT_EQ(ftpList.parentOf(web), 2);
-    EXPECT_EQ(ftpList.picture(web), QStringLiteral("Working"));
-    EXPECT_EQ(ftpList.key(web), QStringLiteral("http://web"));
-    EXPECT_EQ(state.servers[2].FileNames(2), "d.mp3");
-    EXPECT_EQ(ftpList.count(), 4);
-}
-
-TEST_F(ResultsTest, HostsAreComparedExactlyAndWhole)
-{
-    const QByteArray longHost(60, 'h');
-    const QByteArray links[] = {"ftp://Host/a", "ftp://host/a", "FTP://HOST/a", "ftp://" + longHost + ".net/a",
-                                "ftp://" + longHost + ".org/a", "ftp://" + longHost + ".net/b"};
     for (const QByteArray &link : links)
-        results.AddResult(link, false);
-    EXPECT_EQ(ftpList.count(), 7);
-    EXPECT_EQ(ftpList.key(5), QStringLiteral("FTP://HOST"));
-    EXPECT_EQ(ftpList.text(5), QStringLiteral("HOST"));
-    EXPECT_EQ(results.recordOf(longHost + ".net"), 4);
-    EXPECT_EQ(state.servers[4].entryCount(), 2);
+        EXPECT_EQ(results.AddResult(link, false) + results.AddResult(link, true), 0) << link.toStdString();
+    EXPECT_EQ(outcome(), QStringList({u"0"_s, u"FTP FTP 0 Engine "_s, u"HTTP HTTP 0 Engine "_s}));
 }
 
-TEST_F(ResultsTest, HostsNamedLikeTheRootsGetServerNodes)
+TEST_F(ResultsTest, HostsAreComparedExactlyWholeAndNeverWithTheRoots)
 {
-    EXPECT_EQ(results.AddResult("ftp://FTP/a.mp3", false), 1);
-    EXPECT_EQ(results.AddResult("http://HTTP/b.mp3", true), 2);
-    EXPECT_EQ(results.AddResult("ftp://FTP/c.mp3", false), 1);
-    ASSERT_EQ(ftpList.count(), 4);
-    EXPECT_EQ(ftpList.key(3), QStringLiteral("ftp://FTP"));
-    EXPECT_EQ(ftpList.parentOf(3), 1);
-    EXPECT_EQ(ftpList.key(4), QStringLiteral("http://HTTP"));
-    EXPECT_EQ(ftpList.parentOf(4), 2);
-    EXPECT_EQ(ftpList.tag(1), QVariant());
+    const QByteArray longHost = "ftp://" + QByteArray(60, 'h');
+    const QByteArray links[] = {"ftp://Host/a", "ftp://host/a", "FTP://HOST/a", "ftp://FTP/a", "http://HTTP/b",
+                                longHost + ".net/a", longHost + ".org/a", longHost + ".net/b", "ftp://FTP/c"};
+    for (const QByteArray &link : links)
+        results.AddResult(link, link.startsWith("http"));
+    ASSERT_EQ(ftpList.count(), 9);
+    EXPECT_EQ(show(ftpList, 5), u"FTP://HOST HOST 1 Untested 3");
+    EXPECT_EQ(show(ftpList, 6), u"ftp://FTP FTP 1 Untested 4");
+    EXPECT_EQ(show(ftpList, 7), u"http://HTTP HTTP 2 Working 5");
+    EXPECT_EQ(show(state.servers[4]), "ftp://FTP /|a /|c");
+    EXPECT_EQ(show(state.servers[6]), longHost + ".net /|a /|b");
 }
 
-TEST_F(ResultsTest, SecondSearchKeepsServersAndContinuesTags)
+TEST_F(ResultsTest, ASecondSearchStartsWithTheRootsAndKeepsTheRecords)
 {
     results.AddResult("ftp://a/1.mp3", false);
     results.AddResult("ftp://b/1.mp3", false);
+    results.stage("ftp://a/2.mp3", false);
     results.startSearch();
     state.resultCount = 0; // the search start's reset
+    EXPECT_EQ(results.addStaged(), 0) << "staged links are dropped";
+    EXPECT_EQ(show(ftpList, 1) + show(ftpList, 2), u"FTP FTP 0 Engine HTTP HTTP 0 Engine ");
+    EXPECT_TRUE(ftpList.expanded(1) && ftpList.expanded(2));
     EXPECT_EQ(results.AddResult("ftp://a/1.mp3", false), 3) << "a new node and record for a known host";
-    EXPECT_EQ(results.AddResult("http://c/x.mp3", true), 4);
-    EXPECT_EQ(state.servers.upperBound(), 4);
-    EXPECT_EQ(ftpList.tag(node(QStringLiteral("a"))).toInt(), 3);
-    EXPECT_EQ(state.servers[1].entryCount(), 1) << "old records stay as they were";
-    EXPECT_EQ(state.servers[2].ServerURL(), "ftp://b");
-    EXPECT_EQ(state.resultCount, 2);
-    EXPECT_EQ(node(QStringLiteral("b")), 0);
-}
-
-TEST_F(ResultsTest, StatusFollowsAtTheNextEventLoopPassOrOnFlush)
-{
-    UpdateStatus(state, status);
-    results.AddResult("ftp://h/a.mp3", false);
-    results.AddResult("ftp://h/b.mp3", false);
-    EXPECT_EQ(status.text(QStringLiteral("Results")), QStringLiteral("Search Results: 0")) << "deferred";
+    EXPECT_EQ(show(ftpList, 3), u"ftp://a a 1 Untested 3");
+    EXPECT_EQ(show(state.servers[1]) + show(state.servers[2]), "ftp://a /|1.mp3ftp://b /|1.mp3") << "kept as they were";
     QCoreApplication::processEvents();
-    EXPECT_EQ(status.text(QStringLiteral("Results")), QStringLiteral("Search Results: 2"));
-    results.AddResult("ftp://h/c.mp3", false);
+    EXPECT_EQ(panel(), u"Search Results: 1");
+    results.AddResult("ftp://a/3.mp3", false);
     results.flushStatus();
-    EXPECT_EQ(status.text(QStringLiteral("Results")), QStringLiteral("Search Results: 3"));
+    EXPECT_EQ(panel(), u"Search Results: 2");
 }
 
-TEST(ServerRecord, CopiesAreIndependent)
-{
-    ServerRecord original("ftp://h");
-    original.addEntry("/a/", "1.mp3");
-    ServerRecord copy = original;
-    EXPECT_TRUE(copy.addEntry("/a/", "2.mp3"));
-    EXPECT_FALSE(copy.addEntry("/a/", "1.mp3"));
-    EXPECT_TRUE(original.addEntry("/b/", "3.mp3"));
-    EXPECT_EQ(copy.FileNames(2), "2.mp3");
-    EXPECT_EQ(original.FileNames(2), "3.mp3");
-    for (const int j : {-1, 0, 3}) {
-        EXPECT_TRUE(copy.FileNames(j).isEmpty()) << j;
-        EXPECT_TRUE(copy.Paths(j).isEmpty()) << j;
-    }
-}
-
-TEST(ServerRecord, BigRecordsStillFindDuplicates)
+TEST(ServerRecord, CopiesAreIndependentAndDuplicatesAreFoundAtAnySize)
 {
     ServerRecord record("ftp://h");
-    const auto path = [](int i) { return "/d" + QByteArray::number(i % 7) + "/"; };
-    for (int i = 0; i < 500; ++i)
-        ASSERT_TRUE(record.addEntry(path(i), "f" + QByteArray::number(i)));
-    ServerRecord copy = record;
-    for (int i = 0; i < 500; ++i) {
-        ASSERT_FALSE(record.addEntry(path(i), "f" + QByteArray::number(i))) << i;
-        ASSERT_EQ(record.Paths(i + 1) + record.FileNames(i + 1), path(i) + "f" + QByteArray::number(i));
-    }
-    EXPECT_FALSE(copy.addEntry("/d3/", "f3"));
-    EXPECT_TRUE(copy.addEntry("/d3/", "f500"));
-    EXPECT_EQ(record.entryCount(), 500);
-}
-
-TEST(ServerRecord, SamePairFromSeparateOrJoinedBytes)
-{
-    ServerRecord record;
     const QByteArrayView rest = QByteArrayView("ftp://h/pub/a.mp3").sliced(7);
     EXPECT_TRUE(record.addEntry(rest.first(5), rest.sliced(5)));
     EXPECT_FALSE(record.addEntry(QByteArray("/pub/"), QByteArray("a.mp3")));
     EXPECT_TRUE(record.addEntry("/pub", "/a.mp3")) << "a different split is a different entry";
-    EXPECT_TRUE(record.addEntry("", QByteArray("a\0b", 3)));
-}
-
-// Everything a search leaves behind, to compare two ways of getting there.
-QStringList outcomeOf(const SearchState &state, const NodeTree &tree)
-{
-    QStringList outcome{QString::number(state.resultCount)};
-    for (int i = 1; i <= tree.count(); ++i)
-        outcome << tree.key(i) + '|' + tree.text(i) + '|' + QString::number(tree.parentOf(i)) + '|' + tree.picture(i)
-                + '|' + tree.tag(i).toString();
-    for (int r = 1; r <= state.servers.upperBound(); ++r) {
-        outcome << QString::fromLatin1(state.servers[r].ServerURL());
-        for (int j = 1; j <= state.servers[r].entryCount(); ++j)
-            outcome << QString::fromLatin1(state.servers[r].Paths(j) + '|' + state.servers[r].FileNames(j));
+    ServerRecord small = record;
+    EXPECT_TRUE(small.addEntry("", QByteArray("a\0b", 3)));
+    const auto path = [](int i) { return "/d" + QByteArray::number(i % 7) + "/"; };
+    const auto name = [](int i) { return "f" + QByteArray::number(i); };
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(record.addEntry(path(i), name(i)));
+    ServerRecord big = record;
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_FALSE(record.addEntry(path(i), name(i))) << i;
+        ASSERT_EQ(record.Paths(i + 3) + record.FileNames(i + 3), path(i) + name(i));
     }
-    return outcome;
-}
-
-QByteArray randomLink(QRandomGenerator &random)
-{
-    static const char *const schemes[] = {"ftp://", "http://", "FTP://", "Http://", "", "ftp:/"};
-    static const char *const users[] = {"", "", "anonymous@", "u:p@", "@"};
-    static const char *const hosts[] = {"a", "A", "b.example.net", "FTP", "HTTP", "", "c",
-                                        "a-long-host-name-that-does-not-fit-into-one-slot-of-the-table.org",
-                                        "a-long-host-name-that-does-not-fit-into-one-slot-of-the-table.net"};
-    static const char *const ports[] = {"", "", ":21", ":2121", ":x"};
-    static const char *const paths[] = {"/", "/pub/", "/pub/mp3/", "/PUB/", "", "//"};
-    static const char *const files[] = {"x.mp3", "y.mp3", "X.mp3", "", "z", "c\nd", "dir/"};
-    const auto pick = [&random](const auto &list) {
-        return QByteArray(list[random.bounded(static_cast<quint32>(std::size(list)))]);
-    };
-    return pick(schemes) + pick(users) + pick(hosts) + pick(ports) + pick(paths) + pick(files);
+    EXPECT_FALSE(record.addEntry("/pub/", "a.mp3")) << "the first entry, now that the record is big";
+    EXPECT_FALSE(big.addEntry("/d3/", "f3"));
+    EXPECT_TRUE(big.addEntry("/d3/", "f500"));
+    EXPECT_EQ(show(small), QByteArray("ftp://h /pub/|a.mp3 /pub|/a.mp3 |a\0b", 36));
+    for (const int j : {-1, 0, 4})
+        EXPECT_TRUE(small.FileNames(j).isEmpty() && small.Paths(j).isEmpty()) << j;
 }
 
 TEST(StagedResults, SameOutcomeAsOneByOne)
 {
+    // Links cut from pieces that meet in every way a scheme, a login, a host, a port and a path can meet.
+    static const std::vector<std::vector<const char *>> pieces = {
+        {"ftp://", "http://", "FTP://", "Http://", "", "ftp:/"}, {"", "", "anonymous@", "u:p@", "@"},
+        {"a", "A", "b.example.net", "FTP", "HTTP", "", "c", "a-long-host-name-that-does-not-fit-into-one-slot.org",
+         "a-long-host-name-that-does-not-fit-into-one-slot.net"},
+        {"", "", ":21", ":2121", ":x"}, {"/", "/pub/", "/pub/mp3/", "/PUB/", "", "//"},
+        {"x.mp3", "y.mp3", "X.mp3", "", "z", "c\nd", "dir/"}};
     QRandomGenerator random(99);
     for (int round = 0; round < 200; ++round) {
-        SearchState oneState, stagedState;
-        NodeTree oneTree, stagedTree;
-        QAbstractItemModelTester oneTester{&oneTree, QAbstractItemModelTester::FailureReportingMode::Fatal};
-        QAbstractItemModelTester stagedTester{&stagedTree, QAbstractItemModelTester::FailureReportingMode::Fatal};
-        StatusLine status{statusPanelKeys()};
-        Results one(oneState, oneTree, status), staged(stagedState, stagedTree, status);
+        Crawl one, staged;
         for (int search = 0; search < 2; ++search) {
-            one.startSearch();
-            staged.startSearch();
-            const int count = static_cast<int>(random.bounded(1, 300));
-            for (int i = 0; i < count; ++i) {
-                const QByteArray link = randomLink(random);
+            one.results.startSearch();
+            staged.results.startSearch();
+            for (int i = random.bounded(1, 300); i > 0; --i) {
+                QByteArray link;
+                for (const auto &choices : pieces)
+                    link += choices[random.bounded(quint32(choices.size()))];
                 const bool isHTTP = random.bounded(2) == 1;
-                one.AddResult(link, isHTTP);
-                staged.stage(link, isHTTP);
+                one.results.AddResult(link, isHTTP);
+                staged.results.stage(link, isHTTP);
                 if (random.bounded(40) == 0)
-                    staged.addStaged();
+                    staged.results.addStaged();
             }
-            staged.addStaged();
-            ASSERT_EQ(outcomeOf(oneState, oneTree), outcomeOf(stagedState, stagedTree)) << "round " << round;
+            staged.results.addStaged();
+            ASSERT_EQ(one.outcome(), staged.outcome()) << "round " << round;
         }
-        EXPECT_GT(oneState.servers.upperBound(), 2);
+        EXPECT_GT(one.state.servers.upperBound(), 2);
     }
 }
 
-TEST(StagedResults, StartSearchDropsStagedLinks)
+// `count` ftp links on one host and as many matching http links on another.
+QByteArray pageOf(int count)
 {
-    SearchState state;
-    NodeTree tree;
-    QAbstractItemModelTester tester{&tree, QAbstractItemModelTester::FailureReportingMode::Fatal};
-    StatusLine status{statusPanelKeys()};
-    Results results(state, tree, status);
-    results.startSearch();
-    results.stage("ftp://h/a.mp3", false);
-    results.startSearch();
-    EXPECT_EQ(results.addStaged(), 0);
-    EXPECT_EQ(tree.count(), 2);
+    QByteArray page = "<html>";
+    for (int i = 0; i < count; ++i)
+        page += QByteArray(R"(href="ftp://h/f#.mp3" href="http://w/music#.mp3" )").replace('#', QByteArray::number(i));
+    return page;
+}
+
+class PageExtractionTest : public ResultsTest
+{
+protected:
+    void SetUp() override { state.searchString = "music"; }
+    PageExtraction extraction{state, results};
+    QSignalSpy finished{&extraction, &PageExtraction::finished};
+};
+
+TEST_F(PageExtractionTest, SlicesGiveWhatOneLinkAtATimeAndAllAtOnceGiveAndLetOtherEventsRun)
+{
+    const QByteArray page = pageOf(300)
+        + R"(href="ftp://h/f1.mp3" href='ftp://later/x.mp3' href="http://w/x.html" href="ftp://other/a%20b.mp3")";
+    extraction.setSliceLimits(1us);
+    extraction.start(page, ParseAll);
+    int between = 0; // turns of other events while the job runs
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&] { between += extraction.isRunning(); });
+    other.start(0);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_GT(between, 2);
+    EXPECT_EQ(panel(), u"Search Results: 601") << "current once the job is done";
+
+    Crawl oneByOne, atOnce;
+    ParsePage(page, ParseAll, "music", [&](QByteArrayView link, bool http) { oneByOne.results.AddResult(link, http); });
+    EXPECT_EQ(ExtractPage(page, ParseAll, "music", atOnce.results), 601);
+    EXPECT_EQ(atOnce.panel(), u"Search Results: 601");
+    EXPECT_EQ(outcome(), oneByOne.outcome());
+    EXPECT_EQ(outcome(), atOnce.outcome());
+}
+
+TEST_F(PageExtractionTest, StopEndsAtTheNextLink)
+{
+    // Stop arrives between two slices, after the third result was shown.
+    QObject::connect(&status, &StatusLine::textChanged, &status, [this](const QString &, const QString &text) {
+        state.searchStopped = state.searchStopped || text == u"Search Results: 3";
+    });
+    extraction.setSliceLimits(1s, 1);
+    extraction.start(pageOf(50), ParseAll);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(state.servers[1].entryCount(), 3);
+    EXPECT_EQ(state.resultCount, 3) << "the http pass never ran";
+}
+
+TEST_F(PageExtractionTest, BadPagesUnknownModesAndStopBeforeTheFirstSliceFinish)
+{
+    const std::pair<QByteArray, int> pages[] = {
+        {QByteArray(4 * 1024 * 1024, 'x') + "href=\"ftp://h/last.mp3\"", ParseAll},
+        {"href=\"ftp://h/a%00.mp3\" href=\"ftp://h/c%\" href=\"ftp://h/", ParseAll},
+        {QByteArray(1024 * 1024, '\0') + "href='ftp://h/nul.mp3'", ParseAll}, {QByteArray(), ParseAll}, {pageOf(5), 0},
+        {pageOf(5), 4}};
+    for (const auto &[page, mode] : pages) {
+        extraction.start(page, mode);
+        ASSERT_TRUE(finished.wait(10000));
+    }
+    extraction.start(pageOf(5), ParseAll);
+    state.searchStopped = true;
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 7);
+    EXPECT_EQ(show(state.servers[1]), "ftp://h /|last.mp3 /|c% /|nul.mp3") << "a lone % stays";
+    EXPECT_EQ(panel(), u"Search Results: 3");
+}
+
+TEST_F(PageExtractionTest, StartingAgainOrDeletingDropsTheRunningJob)
+{
+    extraction.setSliceLimits(1s, 1);
+    extraction.start(pageOf(50), ParseAll);
+    extraction.start("href=\"ftp://h/only.mp3\"", ParseAll);
+    ASSERT_TRUE(finished.wait(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(state.resultCount, 1);
+
+    auto job = std::make_unique<PageExtraction>(state, results);
+    job->setSliceLimits(1s, 1);
+    job->start(pageOf(100), ParseAll);
+    QCoreApplication::processEvents();
+    job.reset();
+    const int count = state.resultCount;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(state.resultCount, count);
+    EXPECT_LT(count, 200);
 }
 
 } // namespace

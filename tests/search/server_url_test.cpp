@@ -5,74 +5,33 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <tuple>
 
 namespace {
 
-TEST(SplitURL, Table)
+TEST(ServerURL, SplitURLAndParseServerTables)
 {
-    struct Case
-    {
-        const char *link;
-        const char *server;
-        const char *path;
-        const char *file;
-    };
-    const Case cases[] = {
-        {"ftp://H/pub/mp3/a.mp3", "ftp://H", "/pub/mp3/", "a.mp3"},
-        {"ftp://u:p@H:2121/b.mp3", "ftp://u:p@H:2121", "/", "b.mp3"},
-        {"FTP://H/dir/", "FTP://H", "/dir/", ""},
-        {"ftp://H", "ftp://H", "", ""},
-        {"ftp:///a.mp3", "ftp://", "/", "a.mp3"},
-        {"http://h/a/b/c", "http://h", "/a/b/", "c"},
-        {"ab/c/d", "ab", "/c/", "d"},
-        {"/x", "/x", "", ""},
-        {"", "", "", ""},
-    };
-    for (const Case &c : cases) {
-        const SplitLink pieces = SplitURL(c.link);
-        EXPECT_EQ(pieces.server, QByteArrayView(c.server)) << c.link;
-        EXPECT_EQ(pieces.path, QByteArrayView(c.path)) << c.link;
-        EXPECT_EQ(pieces.file, QByteArrayView(c.file)) << c.link;
+    const std::tuple<const char *, const char *, const char *, const char *> splits[] = { // link, server, path, file
+        {"ftp://H/pub/mp3/a.mp3", "ftp://H", "/pub/mp3/", "a.mp3"}, {"ftp://u:p@H:21/b", "ftp://u:p@H:21", "/", "b"},
+        {"FTP://H/dir/", "FTP://H", "/dir/", ""}, {"ftp://H", "ftp://H", "", ""}, {"ftp:///a", "ftp://", "/", "a"},
+        {"http://h/a/b/c", "http://h", "/a/b/", "c"}, {"ab/c/d", "ab", "/c/", "d"}, {"/x", "/x", "", ""},
+        {"", "", "", ""}};
+    for (const auto &[link, server, path, file] : splits) {
+        const SplitLink pieces = SplitURL(link);
+        EXPECT_EQ(pieces.server, QByteArrayView(server)) << link;
+        EXPECT_EQ(pieces.path, QByteArrayView(path)) << link;
+        EXPECT_EQ(pieces.file, QByteArrayView(file)) << link;
+    }
+    const std::tuple<const char *, const char *, int> servers[] = { // server, host, port
+        {"ftp://H", "H", 21}, {"ftp://H:2121", "H", 2121}, {"ftp://u:p@H:2121", "H", 2121}, {"ftp://u@H", "H", 21},
+        {"http://h", "h", 21}, {"FTP://Host", "Host", 21}, {"HTTP://Host:80", "Host", 80}, {"ftp://H:abc", "H", 21},
+        {"ftp://H:0", "H", 21}, {"ftp://H:65535", "H", 65535}, {"ftp://H:65536", "H", 21}, {"ftp://H:-5", "H", 21},
+        {"ftp://", "", 21}, {"ftp://u@", "", 21}, {"FTP", "FTP", 21}, {"ftp://a@b@c", "b@c", 21}};
+    for (const auto &[server, host, port] : servers) {
+        EXPECT_EQ(ParseServer(server).host, QByteArrayView(host)) << server;
+        EXPECT_EQ(ParseServer(server).port, port) << server;
     }
 }
-
-TEST(ParseServer, Table)
-{
-    struct Case
-    {
-        const char *server;
-        const char *host;
-        int port;
-    };
-    const Case cases[] = {
-        {"ftp://H", "H", 21},
-        {"ftp://H:2121", "H", 2121},
-        {"ftp://u:p@H:2121", "H", 2121},
-        {"ftp://u@H", "H", 21},
-        {"http://h", "h", 21},
-        {"FTP://Host", "Host", 21},
-        {"HTTP://Host:80", "Host", 80},
-        {"ftp://H:abc", "H", 21},
-        {"ftp://H:0", "H", 21},
-        {"ftp://H:65535", "H", 65535},
-        {"ftp://H:65536", "H", 21},
-        {"ftp://H:-5", "H", 21},
-        {"ftp://H:", "H", 21},
-        {"ftp://", "", 21},
-        {"ftp://u@", "", 21},
-        {"FTP", "FTP", 21},
-        {"ftp://a@b@c", "b@c", 21},
-    };
-    for (const Case &c : cases) {
-        const ServerAddress address = ParseServer(c.server);
-        EXPECT_EQ(address.host, QByteArrayView(c.host)) << c.server;
-        EXPECT_EQ(address.port, c.port) << c.server;
-    }
-}
-
-} // namespace
-
-namespace {
 
 TEST(SplitResultLink, AgreesWithSplitURLAndParseServer)
 {
@@ -83,8 +42,7 @@ TEST(SplitResultLink, AgreesWithSplitURLAndParseServer)
     QRandomGenerator random(5);
     for (int round = 0; round < 20000; ++round) {
         QByteArray link;
-        const int count = static_cast<int>(random.bounded(1, 8));
-        for (int i = 0; i < count; ++i)
+        for (int i = random.bounded(1, 8); i > 0; --i)
             link += pieces[random.bounded(static_cast<quint32>(std::size(pieces)))];
         const ResultLink fast = SplitResultLink(link);
         const SplitLink slow = SplitURL(link);
