@@ -47,17 +47,14 @@ TEST(Preferences, StoredTextsAreReadBack)
     EXPECT_EQ(p.ftpPath, QStringLiteral("/usr/bin/lftp"));
     EXPECT_EQ(p.ftpLocal, QStringLiteral("/home/u/Music"));
     EXPECT_EQ(p.ftpClient, 2);
-}
 
-TEST(Preferences, TextsEditedByHandFallBackToTheDefault)
-{
-    RecordingStore store;
+    // Texts edited by hand that are no numbers fall back to the default; a number stays.
     store.values = {{"max_search", "many"}, {"TestStopped", "yes"}, {"ProxyPort", ""}, {"max_test", "0"}};
-    const Preferences p = LoadPreferences(store, QStringLiteral("/p"));
-    EXPECT_EQ(p.maxSearch, 10);
-    EXPECT_FALSE(p.testingEnabled);
-    EXPECT_EQ(p.proxyPort, 80);
-    EXPECT_EQ(p.maxTest, 0); // a number, kept as it is: nothing will be tested
+    const Preferences edited = LoadPreferences(store, QStringLiteral("/p"));
+    EXPECT_EQ(edited.maxSearch, 10);
+    EXPECT_FALSE(edited.testingEnabled);
+    EXPECT_EQ(edited.proxyPort, 80);
+    EXPECT_EQ(edited.maxTest, 0);
 }
 
 TEST(Preferences, ShutDownWritesOnlyTheTwoViewAndTestKeys)
