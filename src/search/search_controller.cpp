@@ -16,6 +16,30 @@ namespace {
 const QString kQuestionMark = QStringLiteral("QuestionMark");
 const QString kCheckMark = QStringLiteral("CheckMark");
 
+// The whole response's size when its header is complete and names a Content-Length, capped: a
+// hint to size the page once instead of growing it piece by piece. -1 otherwise. Completion
+// still means the peer closing; a header that lies only costs memory up to the cap.
+qsizetype expectedResponseSize(QByteArrayView head, qsizetype cap)
+{
+    const qsizetype end = head.indexOf("\r\n\r\n");
+    if (end < 0)
+        return -1;
+    const QByteArray header = head.first(end).toByteArray().toLower();
+    const qsizetype at = header.indexOf("\ncontent-length:");
+    if (at < 0)
+        return -1;
+    qsizetype p = at + qsizetype(sizeof "\ncontent-length:") - 1;
+    while (p < header.size() && header[p] == ' ')
+        ++p;
+    qsizetype length = 0;
+    for (; p < header.size() && header[p] >= '0' && header[p] <= '9'; ++p) {
+        length = length * 10 + (header[p] - '0');
+        if (length > cap)
+            return cap;
+    }
+    return std::min(cap, end + 4 + length);
+}
+
 } // namespace
 
 // A QObject so that it can be deleted later: a time-out may be what ends the fetch.
@@ -174,7 +198,13 @@ void SearchController::onConnected(int i)
 void SearchController::onData(int i)
 {
     QByteArray &page = m_parts.state.pageData[i];
+    const bool first = page.isEmpty();
     m_sockets.appendAllTo(i, page);
+    if (first) {
+        const qsizetype expected = expectedResponseSize(page, m_limits.pageCap);
+        if (expected > page.size())
+            page.reserve(expected);
+    }
     if (page.size() >= m_limits.pageCap) {
         page.truncate(m_limits.pageCap);
         FinishPage(i);
