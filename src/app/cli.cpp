@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -185,16 +186,22 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         active += core.enginesList.checked(i);
     int done = 0;
     QElapsedTimer sinceProgress;
-    auto progress = [&](bool force) {
-        if (!progressToTerminal || (!force && sinceProgress.isValid() && sinceProgress.elapsed() < 1000))
+    // At most one line a second, rewritten in place; the summary at the end replaces it.
+    auto progress = [&] {
+        if (!progressToTerminal || (sinceProgress.isValid() && sinceProgress.elapsed() < 1000))
             return;
         sinceProgress.start();
         err.write(QStringLiteral("\r%1 of %2 engines done, %3 results").arg(done).arg(active).arg(core.state.resultCount).toLocal8Bit());
     };
     QObject::connect(&core.search, &SearchController::engineDone, &guard, [&] {
         ++done;
-        progress(false);
+        progress();
     });
+    QTimer ticker;
+    if (progressToTerminal) {
+        QObject::connect(&ticker, &QTimer::timeout, &guard, progress);
+        ticker.start(1000);
+    }
 
     bool interrupted = false;
     InterruptWatch interrupt([&] {

@@ -102,6 +102,9 @@ void SearchController::SearchBtnClick(const QString &searchText)
 
 void SearchController::StopSearch()
 {
+    // Stopping twice must not end the search twice (and start the tests twice).
+    if (!m_searching)
+        return;
     SearchState &state = m_parts.state;
     state.searchStopped = true;
     const NodeTree &engines = m_parts.enginesList;
