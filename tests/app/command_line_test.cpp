@@ -20,16 +20,10 @@ TEST(CommandLine, SearchOptionsAndTheTextAfterThem)
     const CommandLine line = parse({"--home", "/h", "search", "--max-search", "5", "--proxy", "p.local:3128", "--engine",
                                     "A", "--engine", "B", "--test", "--max-test", "7", "--json", "daft", "punk"});
     ASSERT_EQ(line.action, CommandLine::Action::Search) << line.error.toStdString();
-    EXPECT_EQ(line.home, QStringLiteral("/h"));
-    EXPECT_EQ(line.maxSearch, 5);
-    EXPECT_EQ(line.maxTest, 7);
-    EXPECT_EQ(line.useProxy, true);
-    EXPECT_EQ(line.proxyAddress, QStringLiteral("p.local"));
-    EXPECT_EQ(line.proxyPort, 3128);
-    EXPECT_EQ(line.engines, (QStringList{"A", "B"}));
-    EXPECT_TRUE(line.test && line.json);
-    EXPECT_EQ(line.searchText, QStringLiteral("daft punk"));
-
+    EXPECT_EQ(QStringList({line.home, QString::number(line.maxSearch.value_or(-1)), QString::number(line.maxTest.value_or(-1)),
+                           QString::number(line.useProxy.value_or(false)), line.proxyAddress, QString::number(line.proxyPort),
+                           line.engines.join(u'|'), QString::number(line.test && line.json), line.searchText}),
+              (QStringList{"/h", "5", "7", "1", "p.local", "3128", "A|B", "1", "daft punk"}));
     EXPECT_EQ(parse({"search", "--", "--json"}).searchText, QStringLiteral("--json"));
     EXPECT_EQ(parse({"search", "--no-proxy", "x"}).useProxy, false);
     EXPECT_EQ(parse({"get", "ftp://h/\xe9.mp3"}).link, QByteArray("ftp://h/\xe9.mp3"));
