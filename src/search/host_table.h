@@ -15,7 +15,6 @@ public:
 
     // The record of `host` (whose tag is `tag`), or 0.
     int find(QByteArrayView host, quint32 tag) const;
-    int find(QByteArrayView host) const { return find(host, tagOf(host)); }
     // `host` must not be in the table yet; `record` > 0.
     void insert(QByteArrayView host, quint32 tag, int record);
     void clear();

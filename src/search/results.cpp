@@ -30,11 +30,6 @@ void Results::startSearch()
     m_ftpList.setExpanded(m_httpRoot, true);
 }
 
-int Results::recordOf(QByteArrayView host) const
-{
-    return m_hosts.find(host);
-}
-
 int Results::recordFor(const ResultLink &parts, bool isHTTP)
 {
     // Hosts are matched among this search's server nodes only, never against the roots' texts, so

@@ -47,9 +47,6 @@ public:
     // AddResult a queued call does it, once the events already waiting have run.
     void flushStatus();
 
-    // The record of the host's server node in this search, or 0.
-    int recordOf(QByteArrayView host) const;
-
     // Told of every entry as it is added: the record (its last entry is the new one) and the
     // server node. While one listens, links are added one by one in the order found, so that a
     // script reading them sees the page's order; the outcome is the same.
