@@ -84,27 +84,44 @@ SplitLink SplitURL(QByteArrayView link)
     return pieces;
 }
 
+HostAndPort SplitHostAndPort(QByteArrayView hostPort)
+{
+    qsizetype hostEnd = 0;
+    if (!hostPort.isEmpty() && hostPort.front() == '[') {
+        // An IPv6 literal: its colons belong to the host.
+        hostEnd = findByte(hostPort, ']', 1);
+        if (hostEnd < 0)
+            return {hostPort, std::nullopt};
+    }
+    const qsizetype colon = findByte(hostPort, ':', hostEnd);
+    if (colon < 0)
+        return {hostPort, std::nullopt};
+    return {hostPort.first(colon), hostPort.sliced(colon + 1)};
+}
+
 ServerAddress ParseServer(QByteArrayView server)
 {
-    QByteArrayView h;
-    if (const qsizetype at = findByte(server, '@', 0); at >= 0) {
-        h = server.sliced(at + 1);
-    } else if (const qsizetype scheme = findSchemeEnd(server); scheme >= 0) {
-        h = server.sliced(scheme + 3);
-    } else {
-        h = server;
-    }
+    const qsizetype scheme = findSchemeEnd(server);
+    QByteArrayView h = scheme >= 0 ? server.sliced(scheme + 3) : server;
+    // The last "@": a password that the page escaped may hold one once it is unescaped.
+    if (const qsizetype at = findLastByte(h, '@'); at >= 0)
+        h = h.sliced(at + 1);
+    const HostAndPort split = SplitHostAndPort(h);
     ServerAddress address;
-    const qsizetype colon = findByte(h, ':', 0);
-    if (colon < 0) {
-        address.host = h;
-        return address;
+    address.host = split.host;
+    if (split.port) {
+        bool ok = false;
+        const int port = QByteArray::fromRawData(split.port->data(), split.port->size()).toInt(&ok);
+        address.port = ok && port >= 1 && port <= 65535 ? port : kDefaultFtpPort;
     }
-    address.host = h.first(colon);
-    bool ok = false;
-    const int port = QByteArray::fromRawData(h.data() + colon + 1, h.size() - colon - 1).toInt(&ok);
-    address.port = ok && port >= 1 && port <= 65535 ? port : kDefaultFtpPort;
     return address;
+}
+
+QByteArrayView Unbracketed(QByteArrayView host)
+{
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        return host.sliced(1, host.size() - 2);
+    return host;
 }
 
 namespace {
@@ -128,8 +145,8 @@ ResultLink SplitResultLink(QByteArrayView link)
         result.host = ParseServer(result.pieces.server).host;
         return result;
     }
-    // Behind "scheme://" the server ends at the first "/"; the host starts behind the first "@"
-    // before that, if any, and ends at the first ":" behind that start.
+    // Behind "scheme://" the server ends at the first "/"; the host starts behind the last "@"
+    // before that, if any.
     const qsizetype from = scheme + 3;
     const char *p = link.data();
     const qsizetype size = link.size();
@@ -145,8 +162,8 @@ ResultLink SplitResultLink(QByteArrayView link)
         auto atMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, ats)));
         if (slashMask != 0)
             atMask &= (slashMask & (0u - slashMask)) - 1;
-        if (at < 0 && atMask != 0)
-            at = i + __builtin_ctz(atMask);
+        if (atMask != 0)
+            at = i + (31 - __builtin_clz(atMask));
         if (slashMask != 0) {
             slash = i + __builtin_ctz(slashMask);
             break;
@@ -159,7 +176,7 @@ ResultLink SplitResultLink(QByteArrayView link)
                 slash = i;
                 break;
             }
-            if (p[i] == '@' && at < 0)
+            if (p[i] == '@')
                 at = i;
         }
     }
@@ -173,8 +190,6 @@ ResultLink SplitResultLink(QByteArrayView link)
         pieces.path = rest.first(pathSize);
         pieces.file = rest.sliced(pathSize);
     }
-    const QByteArrayView h = pieces.server.sliced(at >= 0 ? at + 1 : from);
-    const qsizetype colon = findByte(h, ':', 0);
-    result.host = colon < 0 ? h : h.first(colon);
+    result.host = SplitHostAndPort(pieces.server.sliced(at >= 0 ? at + 1 : from)).host;
     return result;
 }

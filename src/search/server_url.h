@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <optional>
+
 // The pieces of a result link: the server URL (scheme, user, password, host, port), the directory
 // path from the first "/" behind "://" up to and including the last "/", and the file name after
 // it. Views into `link`.
@@ -14,14 +16,27 @@ struct SplitLink
 };
 SplitLink SplitURL(QByteArrayView link);
 
-// Host and port of a server URL. User and password before an "@" are dropped; the scheme is
-// measured up to "://" in any letter case. A port that is not a number in 1..65535 is 21.
+// A server's "host" or "host:port", the login already taken off: the host ends at the first ":",
+// except that a host in brackets (an IPv6 literal, "[::1]:2121") ends at its "]" and keeps the
+// brackets. No port text when no ":" follows the host.
+struct HostAndPort
+{
+    QByteArrayView host;
+    std::optional<QByteArrayView> port;
+};
+HostAndPort SplitHostAndPort(QByteArrayView hostPort);
+
+// Host and port of a server URL. The scheme is measured up to "://" in any letter case; user and
+// password up to the last "@" are dropped. A port that is not a number in 1..65535 is 21.
 struct ServerAddress
 {
     QByteArrayView host;
     int port = 21;
 };
 ServerAddress ParseServer(QByteArrayView server);
+
+// The address to connect to: a bracketed IPv6 literal without its brackets, any other host as it is.
+QByteArrayView Unbracketed(QByteArrayView host);
 
 // What AddResult takes from a link: SplitURL's pieces and ParseServer's host of the server, found
 // in one pass for the usual links ("ftp://" or "http://" and a host).

@@ -138,7 +138,7 @@ void ServerTester::ScheduleTests()
         m_ftpList.setPicture(i, underTest());
         m_testSock->create(k);
         m_testSlots[k] = i;
-        m_testSock->connectTo(k, QString::fromLatin1(address.host), address.port);
+        m_testSock->connectTo(k, QString::fromLatin1(Unbracketed(address.host)), address.port);
         m_deadlines[static_cast<std::size_t>(k)]->start();
         UpdateStatus(m_state, m_status);
     }

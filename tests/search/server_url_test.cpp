@@ -26,11 +26,21 @@ TEST(ServerURL, SplitURLAndParseServerTables)
         {"ftp://H", "H", 21}, {"ftp://H:2121", "H", 2121}, {"ftp://u:p@H:2121", "H", 2121}, {"ftp://u@H", "H", 21},
         {"http://h", "h", 21}, {"FTP://Host", "Host", 21}, {"HTTP://Host:80", "Host", 80}, {"ftp://H:abc", "H", 21},
         {"ftp://H:0", "H", 21}, {"ftp://H:65535", "H", 65535}, {"ftp://H:65536", "H", 21}, {"ftp://H:-5", "H", 21},
-        {"ftp://", "", 21}, {"ftp://u@", "", 21}, {"FTP", "FTP", 21}, {"ftp://a@b@c", "b@c", 21}};
+        {"ftp://", "", 21}, {"ftp://u@", "", 21}, {"FTP", "FTP", 21}, {"ftp://a@b@c", "c", 21},
+        {"ftp://user:p@ss@at.example", "at.example", 21}, {"u@h:2", "h", 2}, {"ftp://[::1]:2121", "[::1]", 2121},
+        {"ftp://u:p@[fe80::1]", "[fe80::1]", 21}, {"ftp://[::1]", "[::1]", 21}, {"ftp://[::1", "[::1", 21},
+        {"ftp://[::1]x:5", "[::1]x", 5}, {"ftp://[]:9", "[]", 9}};
     for (const auto &[server, host, port] : servers) {
         EXPECT_EQ(ParseServer(server).host, QByteArrayView(host)) << server;
         EXPECT_EQ(ParseServer(server).port, port) << server;
     }
+}
+
+TEST(ServerURL, UnbracketedGivesTheAddressToConnectTo)
+{
+    const std::pair<const char *, const char *> hosts[] = {{"[::1]", "::1"}, {"h", "h"}, {"[::1", "[::1"}, {"[]", ""}, {"]", "]"}};
+    for (const auto &[host, address] : hosts)
+        EXPECT_EQ(Unbracketed(host), QByteArrayView(address)) << host;
 }
 
 TEST(SplitResultLink, AgreesWithSplitURLAndParseServer)
@@ -38,7 +48,8 @@ TEST(SplitResultLink, AgreesWithSplitURLAndParseServer)
     // Pieces that meet in every way a scheme, a user, a port and a path can meet.
     static const char *const pieces[] = {"ftp://", "http://", "FTP://", "hTTp://", "ftp:/", "ftp:", "x1://", "://",
                                          "u", "u:p@", "@", "a@b@", "host", "h", ".", ":", ":21", ":x", "/", "//",
-                                         "/pub/", "a.mp3", "?", "%", "ftp://h/", "nnnnnnnnnnnnnnnnnnnn"};
+                                         "/pub/", "a.mp3", "?", "%", "ftp://h/", "nnnnnnnnnnnnnnnnnnnn", "[", "]",
+                                         "[::1]", "@@@@@@@@@@@@@@@@@@@@"};
     QRandomGenerator random(5);
     for (int round = 0; round < 20000; ++round) {
         QByteArray link;
