@@ -241,9 +241,14 @@ void MainWindow::resultsMenuClick(int index)
         return;
     switch (index) {
     case 0:
-    case 1:
-        LaunchClient(link.toLatin1(), index == 1, m_core.preferences, m_core.profile, m_core.launcher, m_core.status);
+    case 1: {
+        const HandOffResult result =
+            LaunchClient(link.toLatin1(), index == 1, m_core.preferences, m_core.profile, m_core.launcher, m_core.status);
+        // The panel keeps its short text; the reason is there for whoever points at it.
+        if (QLabel *stats = m_panels.value(QStringLiteral("Stats")))
+            stats->setToolTip(result.reason);
         break;
+    }
     case 2:
         QGuiApplication::clipboard()->setText(link);
         break;

@@ -1,19 +1,22 @@
 #include "ftpclient/client_launch.h"
 
-#include "platform/byte_text.h"
-
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/profile.h"
 #include "ftpclient/client_template.h"
 #include "ftpclient/ftp_url.h"
+#include "platform/byte_text.h"
 #include "platform/launcher.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <memory>
 
 namespace {
 
@@ -24,9 +27,29 @@ bool isAsciiAlphanumeric(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// "[" hexadecimal digits, ":" and "." "]" with at least one ":": an IPv6 literal as a link writes it.
+bool isBracketedAddress(QByteArrayView host)
+{
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']')
+        return false;
+    const QByteArrayView inside = host.sliced(1, host.size() - 2);
+    for (const char c : inside) {
+        if (!isHexDigit(c) && c != ':' && c != '.')
+            return false;
+    }
+    return inside.contains(':');
+}
+
 // A leading "-" would make the host an option of the client's "open" command.
 bool isHostName(QByteArrayView host)
 {
+    if (isBracketedAddress(host))
+        return true;
     if (host.isEmpty() || host.front() == '-')
         return false;
     for (const char c : host) {
@@ -61,47 +84,75 @@ bool staysQuoted(QByteArrayView value)
     return true;
 }
 
-bool isSafeToHandOff(const FtpLink &link)
+// Why the link's pieces cannot go into a client's script or command line; empty when they can.
+QString unsafePiece(const FtpLink &link)
 {
-    return isHostName(link.host) && isPortNumber(link.port) && staysQuoted(link.user)
-        && staysQuoted(link.password) && staysQuoted(link.path) && staysQuoted(link.file);
+    if (!isHostName(link.host))
+        return QStringLiteral("the link's host is not a host name or an IP address");
+    if (!isPortNumber(link.port))
+        return QStringLiteral("the link's port is not a number from 1 to 65535");
+    if (!staysQuoted(link.user) || !staysQuoted(link.password) || !staysQuoted(link.path) || !staysQuoted(link.file))
+        return QStringLiteral("the link holds a double quote, a backslash or a control character");
+    return {};
 }
 
-bool writeScript(const QString &path, const QByteArray &script)
+bool hasFtpScheme(QByteArrayView link)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // The script may carry the link's password.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(script);
-    file.write("\r\n");
-    return file.commit();
+    return link.size() >= 6 && QByteArrayView(link.first(6)).compare("ftp://", Qt::CaseInsensitive) == 0;
 }
 
-bool fail(StatusLine &status)
+QString quoted(const QString &text)
 {
-    status.setText(kStatsPanel, kClientFailureText);
-    return false;
+    return u'"' + text + u'"';
+}
+
+// A script that no later hand-off can overwrite: a new owner-only file beside `scriptPath`,
+// "script-XXXXXX.scr" for "script.scr". Scripts of earlier hand-offs that are older than
+// kScriptLifetime go first: their clients have long read them.
+std::unique_ptr<QTemporaryFile> newScriptFile(const QString &scriptPath)
+{
+    const QFileInfo base(scriptPath);
+    const QString name = base.completeBaseName() + QStringLiteral("-XXXXXX")
+        + (base.suffix().isEmpty() ? QString() : u'.' + base.suffix());
+    const QDir folder = base.absoluteDir();
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kScriptLifetime.count());
+    const QString pattern = QString(name).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"));
+    for (const QFileInfo &old : folder.entryInfoList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (old.lastModified() < staleBefore)
+            QFile::remove(old.filePath());
+    }
+    auto file = std::make_unique<QTemporaryFile>(folder.filePath(name));
+    file->setAutoRemove(false);
+    if (!file->open())
+        return nullptr;
+    return file;
 }
 
 } // namespace
 
-bool LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, const Profile &profile,
-                  Launcher &launcher, StatusLine &status)
+HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, const Profile &profile,
+                           Launcher &launcher, StatusLine &status)
 {
+    const auto fail = [&status](QString reason) {
+        status.setText(kStatsPanel, kClientFailureText);
+        return HandOffResult{false, std::move(reason), {}};
+    };
+
+    // Any other six characters would be skipped as if they were the scheme, and what follows
+    // taken for a host.
+    if (!hasFtpScheme(link))
+        return fail(QStringLiteral("the link does not begin with ftp://"));
     const FtpLink parts = ParseFTPURL(link);
     if (!preferences.ftpLocal.endsWith(u'/'))
         preferences.ftpLocal.append(u'/');
-    if (!isSafeToHandOff(parts))
-        return fail(status);
+    if (QString unsafe = unsafePiece(parts); !unsafe.isEmpty())
+        return fail(std::move(unsafe));
 
     const IniDocument settings = profile.snapshot(kSettingsFile);
-    const QString name = profileText(
-        settings.value(QStringLiteral("Clients"), QStringLiteral("Client") + QString::number(preferences.ftpClient))
-            .value_or(QString()));
+    const QString clientKey = QStringLiteral("Client") + QString::number(preferences.ftpClient);
+    const QString name = profileText(settings.value(QStringLiteral("Clients"), clientKey).value_or(QString()));
     if (name.isEmpty())
-        return fail(status);
+        return fail(QStringLiteral("no FTP client is chosen: settings.dat lists no %1").arg(clientKey));
     // settings.dat texts are its bytes, one character each.
     QByteArray arguments = profileText(settings.value(name, QStringLiteral("Args")).value_or(QString())).toLatin1();
 
@@ -113,25 +164,42 @@ bool LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, c
                               parts.file, getFile);
     };
 
-    QByteArray script;
-    if (const qsizetype marker = indexOfPercentS(arguments); marker >= 0) {
-        arguments.replace(marker, 2, QFile::encodeName(preferences.scriptPath));
-        const std::optional<QByteArray> scriptTemplate =
-            ReadTextFile(QDir(profile.programFolder()).filePath(name + QStringLiteral(".scr")));
+    const qsizetype marker = indexOfPercentS(arguments);
+    std::optional<QByteArray> scriptTemplate;
+    if (marker >= 0) {
+        const QString templatePath = QDir(profile.programFolder()).filePath(name + QStringLiteral(".scr"));
+        scriptTemplate = ReadTextFile(templatePath);
         if (!scriptTemplate)
-            return fail(status);
-        script = expand(*scriptTemplate);
+            return fail(QStringLiteral("the client template %1 cannot be read").arg(quoted(templatePath)));
+    }
+    // Known to fail before a script is written.
+    if (preferences.ftpPath.isEmpty())
+        return fail(QStringLiteral("no client program is set (FTP_PATH)"));
+
+    std::unique_ptr<QTemporaryFile> scriptFile;
+    if (scriptTemplate) {
+        scriptFile = newScriptFile(preferences.scriptPath);
+        if (!scriptFile)
+            return fail(QStringLiteral("no script can be written beside %1").arg(quoted(preferences.scriptPath)));
+        arguments.replace(marker, 2, QFile::encodeName(scriptFile->fileName()));
+        // An empty script is written too: the client must not find another hand-off's script.
+        const QByteArray script = expand(*scriptTemplate);
+        const bool written = (script.isEmpty() || scriptFile->write(script + "\r\n") == script.size() + 2)
+            && scriptFile->flush();
+        scriptFile->close();
+        if (!written || scriptFile->error() != QFileDevice::NoError) {
+            scriptFile->remove();
+            return fail(QStringLiteral("the script %1 cannot be written").arg(quoted(scriptFile->fileName())));
+        }
     }
     const QByteArray commandLine = expand(arguments);
 
-    // Known to fail before the last script is replaced.
-    if (preferences.ftpPath.isEmpty())
-        return fail(status);
-    if (!script.isEmpty() && !writeScript(preferences.scriptPath, script))
-        return fail(status);
     // Decoded with the file system's codec because starting the process encodes with it again:
     // bytes it can decode (any UTF-8) reach the client unchanged.
-    if (!launcher.start(preferences.ftpPath, QProcess::splitCommand(QFile::decodeName(commandLine))))
-        return fail(status);
-    return true;
+    if (!launcher.start(preferences.ftpPath, QProcess::splitCommand(QFile::decodeName(commandLine)))) {
+        if (scriptFile)
+            scriptFile->remove();
+        return fail(QStringLiteral("the client program %1 cannot be started").arg(quoted(preferences.ftpPath)));
+    }
+    return HandOffResult{true, {}, scriptFile ? scriptFile->fileName() : QString()};
 }

@@ -8,9 +8,11 @@ inline constexpr QByteArrayView kDefaultFtpPassword = "kestrune@example.org";
 
 // Splits an "ftp://" link into its login, server and file pieces, filling in the anonymous
 // defaults (user "anonymous", kDefaultFtpPassword, port "21", path "/"). The first six
-// characters are taken as the scheme without looking at them. The first "@" anywhere ends the
-// user part, also one inside a directory or file name. Nothing is decoded or checked: the port is
-// whatever text stands there. `file` is left as it was when the link names no file.
+// characters are taken as the scheme without looking at them (the hand-off checks them). The
+// server part runs to the first "/" behind them; in it the login ends at the last "@", and the
+// user at the first ":" of the login. A host in brackets (an IPv6 literal) keeps its brackets and
+// takes its port from behind "]:". Nothing is decoded or checked: the port is whatever text
+// stands there. `file` is left as it was when the link names no file.
 void ParseFTPURL(QByteArrayView url, QByteArray &user, QByteArray &password, QByteArray &host,
                  QByteArray &port, QByteArray &path, QByteArray &file);
 
