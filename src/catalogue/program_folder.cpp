@@ -28,15 +28,15 @@ bool SeedProgramFolder(const QString &folder)
     const QDir dir(folder);
     if (dir.exists(kSettingsFile))
         return true;
-    if (!copyResource(QStringLiteral(":/defaults/settings.dat"), dir.filePath(kSettingsFile)))
-        return false;
-    // The client templates that go with the default catalogue's clients.
+    // The templates of the default catalogue's clients go first and settings.dat last: a start
+    // cut short in between leaves no settings.dat, and the next start seeds the folder again.
+    bool seeded = true;
     QDirIterator templates(QStringLiteral(":/defaults/clients"), {QStringLiteral("*.scr")}, QDir::Files);
     while (templates.hasNext()) {
         const QString resource = templates.next();
         const QString target = dir.filePath(QFileInfo(resource).fileName());
         if (!QFile::exists(target))
-            copyResource(resource, target);
+            seeded &= copyResource(resource, target);
     }
-    return true;
+    return seeded && copyResource(QStringLiteral(":/defaults/settings.dat"), dir.filePath(kSettingsFile));
 }
