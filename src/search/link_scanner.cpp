@@ -596,10 +596,10 @@ PageScanner::Step PageScanner::next(Link &link, qsizetype budget)
             m_linkSearched = until;
             if (until < m_page.size())
                 return Step::Pending;
-            // The rest of the page is inside that link: nothing after it can be told apart.
+            // The rest of the page is inside that link: nothing after it can be told apart in this
+            // pass. The other scheme's pass still reads the whole page.
             m_linkStart = -1;
-            m_phase = Phase::Done;
-            m_matches = {};
+            endPass();
             continue;
         }
         LinkBytes found = m_linkBytes;

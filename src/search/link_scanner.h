@@ -56,7 +56,7 @@ bool HasControlCharacter(QByteArrayView s);
 // lists, so the work is linear in the page size and nothing of the page is copied but an
 // unescaped link. It holds a view of the page: the owner keeps the bytes alive.
 //
-// A link without its closing quote ends the scan of the page; it is not yielded.
+// A link without its closing quote ends its pass (the ftp or the http one); it is not yielded.
 class PageScanner final
 {
 public:

@@ -21,7 +21,7 @@ Found parse(QByteArrayView page, int mode, QByteArrayView search)
 }
 
 // The extraction as it was first written: cut the rest of the page after every link and search
-// it again from its start. A link without its closing quote ends the page.
+// it again from its start. A link without its closing quote ends its pass.
 Found reference(const QByteArray &page, int mode, QByteArrayView search)
 {
     Found found;
@@ -35,7 +35,7 @@ Found reference(const QByteArray &page, int mode, QByteArrayView search)
             t = t.mid(pos);
             const qsizetype end = t.indexOf(quote);
             if (end < 0)
-                return found;
+                break;
             const QByteArray link = UnescapeURL(t.left(end));
             if (!HasControlCharacter(link) && (!http || IsHTTPFileLink(link, words)))
                 found.emplace_back(link, http);
@@ -76,7 +76,10 @@ TEST(ParsePage, Table)
          {{"ftp://h/a bA.mp3", false}}},
         {"MissingClosingQuoteEndsTheFtpPass", R"(href="ftp://a/1" href="ftp://b/2 no quote)", ParseFTP, "",
          {{"ftp://a/1", false}}},
-        {"MissingClosingQuoteEndsThePage", R"(href="http://h/music.mp3" href="ftp://x/open)", ParseAll, "music", {}},
+        {"MissingClosingQuoteLeavesTheHttpPass", R"(href="http://h/music.mp3" href="ftp://x/open)", ParseAll, "music",
+         {{"http://h/music.mp3", true}}},
+        {"MissingClosingQuoteLeavesTheFtpPass", R"(href="ftp://h/a.mp3" href="http://x/music)", ParseAll, "music",
+         {{"ftp://h/a.mp3", false}}},
         {"ControlCharactersAreNoResult",
          QByteArrayLiteral("href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
              "href=\"ftp://h/\0\" href=\"ftp://h/ok\""),
