@@ -18,9 +18,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -114,6 +116,18 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
             showSelectedServer();
     });
     connect(m_linksView, &QWidget::customContextMenuRequested, this, &MainWindow::showResultsMenu);
+
+    // Said once, when the window opens: otherwise every search would just find nothing.
+    if (const QString problem = CatalogueProblem(core.profile); !problem.isEmpty()) {
+        QTimer::singleShot(0, this, [this, problem] {
+            auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrune"),
+                                        QStringLiteral("No search engine could be read.\n\n%1").arg(problem),
+                                        QMessageBox::Ok, this);
+            box->setObjectName(QStringLiteral("CatalogueProblem"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
 }
 
 MainWindow::~MainWindow()

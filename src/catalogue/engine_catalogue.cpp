@@ -3,6 +3,8 @@
 #include "platform/node_tree.h"
 #include "platform/shell.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <map>
@@ -119,6 +121,26 @@ QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
         });
     }
     return engineActive;
+}
+
+QString CatalogueProblem(const Profile &profile)
+{
+    const QString path = profile.pathOf(kSettingsFile);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1 is missing and could not be made").arg(path);
+    if (info.isDir())
+        return QStringLiteral("%1 is a folder, not the engine catalogue").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+    // Lines are read up to LF: a file whose lines end in CR alone is one line without a section.
+    if (bytes.contains('\r') && !bytes.contains('\n'))
+        return QStringLiteral("%1 has lines that end in CR alone; save it with LF or CR LF line ends").arg(path);
+    return {};
 }
 
 void ShellOpen(Shell &shell, const QString &target)

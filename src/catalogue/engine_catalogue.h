@@ -42,4 +42,8 @@ QVector<bool> ActiveFlags(const NodeTree &enginesList);
 // (element 0 unused), the search's engineActive.
 QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile);
 
+// Why settings.dat cannot give the catalogue, in words for the user: missing, a folder, unreadable,
+// or lines that end in CR alone. Empty when the file can be read (it may still list no engine).
+QString CatalogueProblem(const Profile &profile);
+
 void ShellOpen(Shell &shell, const QString &target);

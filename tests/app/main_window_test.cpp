@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,7 +170,29 @@ TEST_F(MainWindowTest, EnterStartsAndStopsASearchAndServersListTheirFilesForTheR
     window->linksView()->setCurrentIndex(core.linksList.modelIndex(1));
     window->resultsMenuClick(0);
     EXPECT_EQ(panels(*window, {u"Stats"_s}), u"Unable to run FTP Client"_s);
+    EXPECT_TRUE(window->statusPanel(u"Stats"_s)->toolTip().contains(u"Client0"_s));
     EXPECT_EQ(launcher.starts.size(), 1);
+}
+
+TEST_F(MainWindowTest, ACatalogueThatCannotBeReadIsSaidOnceWhenTheWindowOpens)
+{
+    const auto warnings = [](MainWindow &window) { return window.findChildren<QMessageBox *>(u"CatalogueProblem"_s); };
+    auto readable = open();
+    QTest::qWait(50);
+    EXPECT_TRUE(warnings(*readable).isEmpty());
+
+    writeBytes(QDir(dir.path()).filePath(kSettingsFile), "[Engines]\rCount=1\rName1=Alpha\r");
+    auto window = open();
+    QTest::qWait(50);
+    const QList<QMessageBox *> shown = warnings(*window);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0]->text().contains(u"CR alone"_s)) << shown[0]->text().toStdString();
+    shown[0]->accept();
+    // A search finds no engine, and says nothing more.
+    window->searchText()->setText(u"x"_s);
+    QTest::keyClick(window->searchText(), Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_TRUE(warnings(*window).isEmpty());
 }
 
 } // namespace

@@ -226,4 +226,43 @@ TEST_F(CatalogueTest, AnEmptyProgramFolderGetsTheDefaultCatalogueOnce)
     EXPECT_EQ(readBytes(path), QByteArray("[Engines]\r\nCount=0\r\n"));
 }
 
+// A seeding cut short must leave a folder that the next start seeds again: settings.dat comes
+// only after every template.
+TEST_F(CatalogueTest, SettingsDatIsSeededOnlyOnceEveryTemplateIsThere)
+{
+    const QString lftp = dir.filePath(u"lftp.scr"_s);
+    // A template that cannot be written: a link into a folder that does not exist.
+    ASSERT_TRUE(QFile::link(dir.filePath(u"no/such/folder"_s), lftp));
+    EXPECT_FALSE(SeedProgramFolder(dir.path()));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"lftp in terminal.scr"_s)));
+
+    ASSERT_TRUE(QFile::remove(lftp));
+    writeBytes(dir.filePath(u"lftp in terminal.scr"_s), "mine");
+    ASSERT_TRUE(SeedProgramFolder(dir.path()));
+    EXPECT_TRUE(readBytes(lftp).contains("open "));
+    EXPECT_EQ(readBytes(dir.filePath(u"lftp in terminal.scr"_s)), QByteArray("mine")); // never replaced
+    EXPECT_FALSE(ReadEngines(profile).isEmpty());
+}
+
+TEST_F(CatalogueTest, ACatalogueThatCannotBeReadSaysWhy)
+{
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[] {}, u"is missing"_s},
+        {[&] { QDir().mkpath(path); }, u"is a folder"_s},
+        {[&] { write("[Engines]\rCount=1\rName1=A\r[A]\rQUERY=http://a/?q=%s\r"); }, u"CR alone"_s},
+        {[&] { write(catalogue({"A"}, {"A"})); }, QString()},
+        {[&] { write(""); }, QString()}, // readable, and lists no engine: not this function's to say
+        {[&] { write("[Engines]\nCount=1\rName1=A\n"); }, QString()},
+    };
+    for (const auto &[arrange, problem] : cases) {
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        arrange();
+        const QString found = CatalogueProblem(profile);
+        EXPECT_EQ(found.isEmpty(), problem.isEmpty()) << found.toStdString();
+        EXPECT_TRUE(found.contains(problem) && (problem.isEmpty() || found.contains(path))) << found.toStdString();
+    }
+}
+
 } // namespace
