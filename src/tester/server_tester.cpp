@@ -142,6 +142,13 @@ void ServerTester::ScheduleTests()
         m_deadlines[static_cast<std::size_t>(k)]->start();
         UpdateStatus(m_state, m_status);
     }
+    if (m_state.activeTestSockets == 0)
+        emit allServersTested();
+}
+
+bool ServerTester::allTested() const
+{
+    return m_state.activeTestSockets == 0 && m_cursor > m_ftpList.count();
 }
 
 void ServerTester::FreeTestSlot(int slot)

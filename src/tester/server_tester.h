@@ -55,8 +55,13 @@ public:
     // Element 0 is never used; element k: 0 never used, -1 free, > 0 the node under test on slot k.
     const QVector<int> &testSlots() const { return m_testSlots; }
     bool testingEnabled() const;
+    // True once a schedule found no server left to test and none is under test; costs nothing,
+    // so that a caller may ask after every test.
+    bool allTested() const;
 
 signals:
+    // A schedule found nothing left to test and nothing under test.
+    void allServersTested();
     // The tick of "Test Results" changed.
     void testingEnabledChanged(bool enabled);
 
