@@ -2,16 +2,21 @@
 
 #include "app/command_line.h"
 #include "app/core.h"
+#include "catalogue/engine_catalogue.h"
 #include "ftpclient/client_launch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -95,15 +100,13 @@ bool chooseEngines(const QStringList &names, NodeTree &engines, QByteArray &prob
 
 } // namespace
 
-QByteArray jsonString(QByteArrayView utf8)
+QByteArray jsonString(QByteArrayView bytes)
 {
-    // Decoding and encoding again turns every invalid sequence into U+FFFD; the rest is escaped
-    // byte by byte, which keeps characters beyond the 16-bit range whole.
-    const QByteArray valid = QString::fromUtf8(utf8).toUtf8();
     QByteArray json;
-    json.reserve(valid.size() + 2);
+    json.reserve(bytes.size() + bytes.size() / 8 + 2);
     json += '"';
-    for (const char c : valid) {
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
         switch (c) {
         case '"':
             json += "\\\"";
@@ -121,15 +124,105 @@ QByteArray jsonString(QByteArrayView utf8)
             json += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-                json += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            else
+            if (byte < 0x20 || byte == 0x7f) {
+                json += "\\u00";
+                json += "0123456789abcdef"[byte >> 4];
+                json += "0123456789abcdef"[byte & 15];
+            } else if (byte >= 0x80) {
+                // The character of the same number, in UTF-8: each byte comes back whole.
+                json += static_cast<char>(0xc0 | (byte >> 6));
+                json += static_cast<char>(0x80 | (byte & 0x3f));
+            } else {
                 json += c;
+            }
         }
     }
     json += '"';
     return json;
 }
+
+namespace {
+
+// The results' way out. A write that fails is remembered and ends the search; a pipe whose reader
+// has gone (`| head`) counts as closed, which is a stop like Ctrl-C, found out also while nothing
+// is being written.
+class ResultOutput final
+{
+public:
+    enum class State { Open, Closed, Failed };
+
+    template<typename Handler>
+    ResultOutput(QIODevice &out, Handler onEnd)
+        : m_out(out)
+        , m_file(qobject_cast<QFileDevice *>(&out))
+        , m_onEnd(std::move(onEnd))
+    {
+        struct stat info = {};
+        if (m_file && m_file->handle() >= 0 && ::fstat(m_file->handle(), &info) == 0 && S_ISFIFO(info.st_mode)) {
+            // The write end of a pipe reports only an error, once the reader has closed it.
+            m_readerGone = std::make_unique<QSocketNotifier>(m_file->handle(), QSocketNotifier::Read);
+            QObject::connect(m_readerGone.get(), &QSocketNotifier::activated, [this] {
+                if (peerClosed())
+                    end(State::Closed);
+            });
+        }
+    }
+
+    State state() const { return m_state; }
+    QString problem() const { return m_problem; }
+
+    void write(const QByteArray &bytes)
+    {
+        if (m_state == State::Open && m_out.write(bytes) != bytes.size())
+            failed();
+    }
+    void flush()
+    {
+        if (m_state == State::Open && m_file && !m_file->flush())
+            failed();
+    }
+
+private:
+    bool peerClosed() const
+    {
+        pollfd p = {m_file ? m_file->handle() : -1, 0, 0};
+        return p.fd >= 0 && ::poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP));
+    }
+    void failed()
+    {
+        m_problem = m_out.errorString();
+        end(peerClosed() ? State::Closed : State::Failed);
+    }
+    void end(State state)
+    {
+        if (m_state != State::Open)
+            return;
+        m_state = state;
+        m_readerGone.reset();
+        // The search is stopped from the event loop, not from inside the result being added.
+        QTimer::singleShot(0, &m_context, m_onEnd);
+    }
+
+    QObject m_context; // a stop still queued goes with the output
+    QIODevice &m_out;
+    QFileDevice *m_file;
+    std::function<void()> m_onEnd;
+    std::unique_ptr<QSocketNotifier> m_readerGone;
+    State m_state = State::Open;
+    QString m_problem;
+};
+
+// Why a search has no engine to ask.
+QByteArray noEngineProblem(const Core &core)
+{
+    if (const QString problem = CatalogueProblem(core.profile); !problem.isEmpty())
+        return problem.toLocal8Bit();
+    if (core.enginesList.count() == 0)
+        return "settings.dat lists no engine";
+    return "no engine is active: tick one in the window, or name one with --engine";
+}
+
+} // namespace
 
 int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODevice &err, bool progressToTerminal)
 {
@@ -159,8 +252,31 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         err.write("kestrune: the limits of open connections must be at least 1 (--max-search, --max-test)\n");
         return 2;
     }
+    int active = 0;
+    for (int i = 1; i <= core.enginesList.count(); ++i)
+        active += core.enginesList.checked(i);
+    if (active == 0) {
+        err.write("kestrune: " + noEngineProblem(core) + "\n");
+        return 1;
+    }
 
-    core.results.setEntryListener([&core, &out, json = line.json](int record, int node) {
+    // A reader that has gone must show as a failed write, not end the program.
+    ::signal(SIGPIPE, SIG_IGN);
+    // The connections below use this function's locals: they end with it.
+    QObject guard;
+    bool interrupted = false;
+    const auto stop = [&] {
+        interrupted = true;
+        // Stopping the search must not start the tests that were asked for after it.
+        prefs.testingEnabled = false;
+        if (core.search.searching())
+            core.search.StopSearch();
+        core.tester.StopTests();
+        QCoreApplication::exit(0);
+    };
+    ResultOutput output(out, stop);
+
+    core.results.setEntryListener([&core, &output, json = line.json](int record, int node, QByteArrayView link) {
         const ServerRecord &server = core.state.servers[record];
         const int j = server.entryCount();
         const QByteArray root = rootOf(core, node);
@@ -171,19 +287,13 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         if (json) {
             row = "{\"root\":" + jsonString(root) + ",\"host\":" + jsonString(host) + ",\"server\":"
                   + jsonString(server.ServerURL()) + ",\"path\":" + jsonString(path) + ",\"file\":"
-                  + jsonString(file) + ",\"link\":" + jsonString(server.ServerURL() + path.toByteArray() + file.toByteArray())
-                  + "}\n";
+                  + jsonString(file) + ",\"link\":" + jsonString(link) + "}\n";
         } else {
             row = root + '\t' + host + '\t' + server.ServerURL() + '\t' + path.toByteArray() + '\t' + file.toByteArray() + '\n';
         }
-        out.write(row);
+        output.write(row);
     });
 
-    // The connections below use this function's locals: they end with it.
-    QObject guard;
-    int active = 0;
-    for (int i = 1; i <= core.enginesList.count(); ++i)
-        active += core.enginesList.checked(i);
     int done = 0;
     QElapsedTimer sinceProgress;
     // At most one line a second, rewritten in place; the summary at the end replaces it.
@@ -195,6 +305,8 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     };
     QObject::connect(&core.search, &SearchController::engineDone, &guard, [&] {
         ++done;
+        // A page's results reach the reader when the page is done, and a failed write shows.
+        output.flush();
         progress();
     });
     QTimer ticker;
@@ -203,39 +315,21 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         ticker.start(1000);
     }
 
-    bool interrupted = false;
-    InterruptWatch interrupt([&] {
-        interrupted = true;
-        // Stopping the search must not start the tests that were asked for after it.
-        prefs.testingEnabled = false;
-        if (core.search.searching())
-            core.search.StopSearch();
-        core.tester.StopTests();
-        QCoreApplication::exit(0);
-    });
+    InterruptWatch interrupt(stop);
 
-    // The tests are done when no FTP server waits for or is in a test.
-    auto testsDone = [&core] {
-        for (int i = 1; i <= core.ftpList.count(); ++i) {
-            const QString picture = core.ftpList.picture(i);
-            if (picture == u"Untested" || picture == u"QuestionMark")
-                return false;
-        }
-        return true;
-    };
     QObject::connect(&core.search, &SearchController::searchEnded, &guard, [&] {
-        if (!line.test || testsDone())
+        if (!line.test || core.tester.allTested())
             QCoreApplication::exit(0);
     });
     if (line.test) {
-        QObject::connect(&core.ftpList, &QAbstractItemModel::dataChanged, &guard, [&] {
-            if (!core.search.searching() && testsDone())
+        QObject::connect(&core.tester, &ServerTester::allServersTested, &guard, [&] {
+            if (!core.search.searching())
                 QCoreApplication::exit(0);
         });
     }
 
     core.search.SearchBtnClick(line.searchText);
-    if (core.search.searching() || (line.test && !testsDone()))
+    if (core.search.searching() || (line.test && !core.tester.allTested()))
         QCoreApplication::exec();
     core.results.setEntryListener({});
 
@@ -247,18 +341,25 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
             const QByteArray host = core.ftpList.text(i).toLatin1();
             const char *mark = picture == u"CheckMark" ? "alive" : "dead";
             if (line.json)
-                out.write("{\"test\":" + jsonString(host) + ",\"mark\":\"" + mark + "\"}\n");
+                output.write("{\"test\":" + jsonString(host) + ",\"mark\":\"" + mark + "\"}\n");
             else
-                out.write("#test\t" + host + '\t' + mark + '\n');
+                output.write("#test\t" + host + '\t' + mark + '\n');
         }
     }
+    output.flush();
     if (progressToTerminal)
         err.write("\r\x1b[K");
+    if (output.state() == ResultOutput::State::Failed) {
+        err.write("kestrune: the results could not be written: " + output.problem().toLocal8Bit() + "\n");
+        return 1;
+    }
     err.write(QStringLiteral("kestrune: %1 results from %2 of %3 engines%4\n")
                   .arg(core.state.resultCount)
                   .arg(done)
                   .arg(active)
-                  .arg(interrupted ? QStringLiteral(" (stopped)") : QString())
+                  .arg(output.state() == ResultOutput::State::Closed ? QStringLiteral(" (stopped: output closed)")
+                       : interrupted                                 ? QStringLiteral(" (stopped)")
+                                                                     : QString())
                   .toLocal8Bit());
     return 0;
 }
@@ -266,8 +367,11 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
 int runHandOffCommand(const CommandLine &line, Core &core, QIODevice &err)
 {
     const bool getFile = line.action == CommandLine::Action::Get;
-    if (LaunchClient(line.link, getFile, core.preferences, core.profile, core.launcher, core.status))
+    const HandOffResult result =
+        LaunchClient(line.link, getFile, core.preferences, core.profile, core.launcher, core.status);
+    if (result)
         return 0;
-    err.write("kestrune: " + core.status.text(QStringLiteral("Stats")).toLocal8Bit() + "\n");
+    err.write("kestrune: " + core.status.text(QStringLiteral("Stats")).toLocal8Bit() + ": "
+              + result.reason.toLocal8Bit() + "\n");
     return 1;
 }

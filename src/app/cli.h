@@ -15,5 +15,6 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
 // `kestrune get|connect`: the results menu's hand-off. Prints nothing on success.
 int runHandOffCommand(const CommandLine &line, Core &core, QIODevice &err);
 
-// One JSON string for bytes that are meant as UTF-8: invalid sequences become U+FFFD.
-QByteArray jsonString(QByteArrayView utf8);
+// One JSON string of bytes: each byte is the character of the same number (U+0000 to U+00FF), so
+// that a reader gets every byte back by encoding the text as Latin-1.
+QByteArray jsonString(QByteArrayView bytes);

@@ -73,7 +73,7 @@ int Results::AddResult(QByteArrayView link, bool isHTTP)
         return 0;
     counted(1);
     if (m_entryListener)
-        m_entryListener(record, m_ftpList.indexOf(QString::fromLatin1(m_state.servers[record].ServerURL())));
+        m_entryListener(record, m_ftpList.indexOf(QString::fromLatin1(m_state.servers[record].ServerURL())), link);
     return record;
 }
 

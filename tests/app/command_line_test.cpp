@@ -1,6 +1,9 @@
 #include "app/cli.h"
 #include "app/command_line.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
@@ -42,13 +45,19 @@ TEST(CommandLine, MistakesAreUsageErrors)
     }
 }
 
-TEST(JsonString, EscapesAndKeepsEveryCharacterWhole)
+TEST(JsonString, EveryByteComesBackAsTheCharacterOfItsNumber)
 {
     EXPECT_EQ(jsonString("a\"b\\c\td"), QByteArray("\"a\\\"b\\\\c\\td\""));
     EXPECT_EQ(jsonString("\x01\x7f"), QByteArray("\"\\u0001\\u007f\""));
-    EXPECT_EQ(jsonString("\xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xb5"), QByteArray("\"\xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xb5\""));
-    // Bytes that are not UTF-8 become U+FFFD.
-    EXPECT_EQ(jsonString("caf\xe9"), QByteArray("\"caf\xef\xbf\xbd\""));
+    // Not decoded as UTF-8: a link's bytes are not always UTF-8, and each must come back whole.
+    EXPECT_EQ(jsonString("caf\xe9 \xc3\xa9"), QByteArray("\"caf\xc3\xa9 \xc3\x83\xc2\xa9\""));
+    QByteArray every;
+    for (int b = 0; b < 256; ++b)
+        every += static_cast<char>(b);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson("[" + jsonString(every) + "]", &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    EXPECT_EQ(document.array().at(0).toString().toLatin1(), every);
 }
 
 } // namespace

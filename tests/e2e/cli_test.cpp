@@ -7,11 +7,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -64,12 +69,15 @@ protected:
         writeBytes(home.filePath(kSettingsFile), file + sections);
     }
 
-    Outcome kestrune(const QStringList &arguments)
+    // Runs the program, its output to `outputFile` when one is given.
+    Outcome kestrune(const QStringList &arguments, const QString &outputFile = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_CONFIG_HOME"_s, config.path());
         process.setProcessEnvironment(env);
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
         process.start(QStringLiteral(KESTRUNE_BINARY), QStringList{u"--home"_s, home.path()} + arguments);
         process.closeWriteChannel();
         if (!process.waitForFinished(60000)) {
@@ -121,6 +129,73 @@ TEST_F(CliTest, JsonOutputThroughARealProxyAndChosenEngines)
     EXPECT_TRUE(catalogue.contains("[two]\r\nURL=http://home/\r\nQUERY=") && catalogue.contains("Active=False"));
 }
 
+// The link field is the link as found, whatever its host's first link looked like, and every
+// byte of it comes back.
+TEST_F(CliTest, JsonLinksAreTheLinksAsFoundByteForByte)
+{
+    setEngines({"one"});
+    const Outcome run = kestrune({"search", "--json", "madonna"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    QList<QByteArray> links;
+    for (const QByteArray &line : run.out.split('\n')) {
+        if (!line.isEmpty())
+            links << QJsonDocument::fromJson(line).object().value(u"link"_s).toString().toLatin1();
+    }
+    EXPECT_EQ(links, (QList<QByteArray>{"ftp://alpha.example/pub/madonna/like.mp3",
+                                        "ftp://user:pw@alpha.example:2121/b/madonna two.mp3",
+                                        "FTP://Beta.example/\xc3\xa9t\xc3\xa9/madonna.mp3",
+                                        "http://web.example/files/madonna-live.ogg"}));
+}
+
+TEST_F(CliTest, AFailedWriteFailsAndAClosedOutputStopsTheSearch)
+{
+    setEngines({"one"});
+    const Outcome full = kestrune({"search", "madonna"}, u"/dev/full"_s);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(full.err.startsWith("kestrune: the results could not be written: ")) << full.err.toStdString();
+
+    // A reader that leaves after one line: the search ends then, not when the silent engine's
+    // time is up (a minute).
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QByteArray catalogue = readBytes(home.filePath(kSettingsFile));
+    catalogue.replace("Count=1", "Count=2\r\nName2=silent");
+    catalogue += "[silent]\r\nQUERY=http://127.0.0.1:" + QByteArray::number(silent.serverPort()) + "/?q=%s\r\nActive=True\r\n";
+    writeBytes(home.filePath(kSettingsFile), catalogue);
+    QProcess pipeline;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+    pipeline.setProcessEnvironment(env);
+    pipeline.start(u"bash"_s, {u"-o"_s, u"pipefail"_s, u"-c"_s, u"\"$0\" --home \"$1\" search madonna | head -1"_s,
+                               QStringLiteral(KESTRUNE_BINARY), home.path()});
+    const bool ended = pipeline.waitForFinished(30000);
+    if (!ended)
+        pipeline.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(pipeline.exitCode(), 0);
+    EXPECT_EQ(pipeline.readAllStandardOutput().count('\n'), 1);
+    EXPECT_TRUE(pipeline.readAllStandardError().contains("(stopped: output closed)"));
+}
+
+TEST_F(CliTest, ASearchWithNoEngineToAskSaysWhyAndFails)
+{
+    const std::pair<std::function<void()>, QByteArray> cases[] = {
+        {[&] { QDir().mkpath(home.filePath(kSettingsFile)); }, "is a folder"},
+        {[&] { writeBytes(home.filePath(kSettingsFile), "[Engines]\rCount=1\rName1=one\r"); }, "CR alone"},
+        {[&] { setEngines({"ONE", "TWO"}); }, "no engine is active"},
+        {[&] { writeBytes(home.filePath(kSettingsFile), "[Clients]\r\n"); }, "lists no engine"},
+    };
+    for (const auto &[arrange, problem] : cases) {
+        QFile::remove(home.filePath(kSettingsFile));
+        QDir(home.filePath(kSettingsFile)).removeRecursively();
+        arrange();
+        const Outcome run = kestrune({"search", "madonna"});
+        EXPECT_EQ(run.status, 1) << problem.toStdString();
+        EXPECT_TRUE(run.out.isEmpty() && run.err.startsWith("kestrune: ") && run.err.contains(problem))
+            << run.err.toStdString();
+    }
+}
+
 TEST_F(CliTest, TestsTheServersAfterTheSearchAndUsageErrorsExitWithTwo)
 {
     QTemporaryDir ftpRoot;
@@ -169,7 +244,10 @@ TEST_F(CliTest, GetHandsTheLinkToLftpAndTheFileArrives)
 
     const Outcome refused = kestrune({"connect", "ftp://bad;host/a.mp3"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, QByteArray("kestrune: Unable to run FTP Client\n"));
+    EXPECT_EQ(refused.err, QByteArray("kestrune: Unable to run FTP Client: the link's host is not a host name or an IP address\n"));
+    const Outcome noScheme = kestrune({"get", u"ftp:/127.0.0.1:%1/music dir/song one.mp3"_s.arg(ftp.port())});
+    EXPECT_EQ(noScheme.status, 1);
+    EXPECT_EQ(noScheme.err, QByteArray("kestrune: Unable to run FTP Client: the link does not begin with ftp://\n"));
 }
 
 TEST_F(CliTest, TheWindowFindsTheSameEntriesAsTheCommandLine)
@@ -185,7 +263,7 @@ TEST_F(CliTest, TheWindowFindsTheSameEntriesAsTheCommandLine)
     Core core(home.path(), {store, shell, launcher});
     core.startUp();
     QByteArray lines;
-    core.results.setEntryListener([&](int record, int node) {
+    core.results.setEntryListener([&](int record, int node, QByteArrayView) {
         const ServerRecord &server = core.state.servers[record];
         const int j = server.entryCount();
         lines += core.ftpList.text(core.ftpList.parentOf(node)).toLatin1() + '\t' + core.ftpList.text(node).toLatin1()
