@@ -147,6 +147,31 @@ TEST(ServerTester, KeysWithoutAUsablePortAreTestedOnPort21)
     EXPECT_EQ(port21.accepted, 3);
 }
 
+// The host follows the last "@" of the server part (a password may hold one once unescaped), and
+// a bracketed IPv6 host is connected to without its brackets. The tester says when it is done.
+TEST(ServerTester, TestsTheHostAfterTheLastAtAndInsideBracketsAndSaysWhenAllAreTested)
+{
+    Listener open, open6(false, QHostAddress::LocalHostIPv6);
+    ASSERT_TRUE(open.ok);
+    if (!open6.ok)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    Rig rig(2);
+    QSignalSpy done(&rig.tester, &ServerTester::allServersTested);
+    rig.addFtp(u"ftp://[::1]:%1"_s.arg(open6.serverPort()));
+    rig.addFtp(u"ftp://user:p@ss@127.0.0.1:%1"_s.arg(open.serverPort()));
+    rig.addFtp(u"ftp://a@b@127.0.0.1:%1"_s.arg(open.serverPort()));
+    EXPECT_FALSE(rig.tester.allTested());
+    rig.tester.StartTests();
+    EXPECT_FALSE(rig.tester.allTested());
+    EXPECT_TRUE(rig.settled());
+    EXPECT_EQ(rig.pictures(), u"Engine Engine CheckMark CheckMark CheckMark");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return open.accepted == 2 && open6.accepted == 1; }, 5000));
+    EXPECT_TRUE(rig.tester.allTested());
+    EXPECT_EQ(done.count(), 1);
+    rig.addFtp(server(open.serverPort()));
+    EXPECT_FALSE(rig.tester.allTested());
+}
+
 TEST(ServerTester, AFinishedSlotIsTheNextOneTaken)
 {
     Listener open, first(true), third(true), later(true);
