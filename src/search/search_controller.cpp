@@ -97,6 +97,10 @@ void SearchController::SearchBtnClick(const QString &searchText)
     state.testsHalted = false;
     state.searchStopped = false;
     m_parts.results.startSearch();
+    m_dispatchCursor = 1;
+    m_enginesLeft = 0;
+    for (int i = 1; i <= dispatchedEngines(); ++i)
+        m_enginesLeft += state.engineActive[i];
     DispatchEngines();
 }
 
@@ -124,8 +128,11 @@ void SearchController::DispatchEngines()
         return;
     SearchState &state = m_parts.state;
     NodeTree &engines = m_parts.enginesList;
-    const int n = std::min<int>(engines.count(), static_cast<int>(state.engineActive.size()) - 1);
-    for (int i = 1; i <= n; ++i) {
+    const int n = dispatchedEngines();
+    // Every engine before the cursor has been started or takes no part: each engine is looked at
+    // once per search, not once per finished page.
+    for (; m_dispatchCursor <= n; ++m_dispatchCursor) {
+        const int i = m_dispatchCursor;
         if (!engines.picture(i).isEmpty() || !state.engineActive[i])
             continue;
         // The limit is read at every start, so a changed maxSearch applies at once.
@@ -138,11 +145,14 @@ void SearchController::DispatchEngines()
         state.queryURLs[i] = BuildQueryURL(engines.key(i).toLatin1(), state.searchString);
         ConnectSock(i);
     }
-    for (int i = 1; i <= n; ++i) {
-        if (state.engineActive[i] && engines.picture(i) != kCheckMark)
-            return;
-    }
-    SearchFinished();
+    // Every active engine shows "CheckMark".
+    if (m_enginesLeft == 0)
+        SearchFinished();
+}
+
+int SearchController::dispatchedEngines() const
+{
+    return std::min<int>(m_parts.enginesList.count(), static_cast<int>(m_parts.state.engineActive.size()) - 1);
 }
 
 void SearchController::SearchFinished()
@@ -256,6 +266,7 @@ void SearchController::FinishPage(int i)
         // Nothing reads a page once its links are out; a big crawl should not keep them all.
         m_parts.state.pageData[i] = QByteArray();
         m_parts.enginesList.setPicture(i, kCheckMark);
+        --m_enginesLeft;
         emit engineDone(i);
         DispatchEngines();
     });

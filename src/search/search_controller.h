@@ -74,6 +74,8 @@ private:
     void onClosedOrFailed(int i);
     void startTimers(int i);
     void abortExtractions();
+    // The engines a search may start: nodes 1 to this.
+    int dispatchedEngines() const;
 
     Parts m_parts;
     TimeLimits m_limits;
@@ -82,6 +84,10 @@ private:
     struct FetchTimers;
     QHash<int, FetchTimers *> m_timers;
     QHash<int, PageExtraction *> m_extractions;
+    // The first engine that DispatchEngines has not yet passed, and the active engines of this
+    // search not yet done.
+    int m_dispatchCursor = 1;
+    int m_enginesLeft = 0;
     bool m_searching = false;
     bool m_storeActiveFlags = true;
 };
