@@ -161,7 +161,7 @@ public:
         if (m_file && m_file->handle() >= 0 && ::fstat(m_file->handle(), &info) == 0 && S_ISFIFO(info.st_mode)) {
             // The write end of a pipe reports only an error, once the reader has closed it.
             m_readerGone = std::make_unique<QSocketNotifier>(m_file->handle(), QSocketNotifier::Read);
-            QObject::connect(m_readerGone.get(), &QSocketNotifier::activated, [this] {
+            QObject::connect(m_readerGone.get(), &QSocketNotifier::activated, &m_context, [this] {
                 if (peerClosed())
                     end(State::Closed);
             });
@@ -198,7 +198,11 @@ private:
         if (m_state != State::Open)
             return;
         m_state = state;
-        m_readerGone.reset();
+        // Possibly called from the notifier's own signal.
+        if (m_readerGone) {
+            m_readerGone->setEnabled(false);
+            m_readerGone.release()->deleteLater();
+        }
         // The search is stopped from the event loop, not from inside the result being added.
         QTimer::singleShot(0, &m_context, m_onEnd);
     }

@@ -123,7 +123,7 @@ QString usageText()
         "  kestrune [--home DIR] connect LINK           the same as Connect\n"
         "  kestrune --help | --version\n"
         "\n"
-        "  --home DIR          the program folder (settings.dat, client templates, script.scr);\n"
+        "  --home DIR          the program folder (settings.dat, client templates, hand-off scripts);\n"
         "                      default: the folder of the executable\n"
         "\n"
         "Search options (the defaults come from the active engines and your preferences):\n"
@@ -138,7 +138,10 @@ QString usageText()
         "Output of search, one result a line in the order found:\n"
         "  ROOT<TAB>HOST<TAB>SERVERURL<TAB>PATH<TAB>FILE       (ROOT is FTP or HTTP)\n"
         "  then with --test, per tested server: #test<TAB>HOST<TAB>alive|dead\n"
-        "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"} and {\"test\",\"mark\"}\n"
-        "Progress goes to standard error. Ctrl-C stops the search and prints what was found.\n"
-        "Exit status: 0 after a search that ran, 1 when the hand-off failed, 2 on usage errors.\n");
+        "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"} and {\"test\",\"mark\"}; each byte\n"
+        "  of a field is the character of the same number (Latin-1); \"link\" is the link as found\n"
+        "Progress goes to standard error. Ctrl-C, or a reader that closes the output, stops the search.\n"
+        "Exit status: 0 after a search that ran; 1 when a search has no engine to ask, its results\n"
+        "cannot be written, or the hand-off failed (the reason goes to standard error); 2 on usage\n"
+        "errors.\n");
 }
