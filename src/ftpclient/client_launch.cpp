@@ -61,15 +61,15 @@ bool isHostName(QByteArrayView host)
 
 bool isPortNumber(QByteArrayView port)
 {
-    if (port.isEmpty() || port.size() > 5)
-        return false;
     int value = 0;
     for (const char c : port) {
         if (c < '0' || c > '9')
             return false;
         value = value * 10 + (c - '0');
+        if (value > 65535)
+            return false;
     }
-    return value >= 1 && value <= 65535;
+    return value >= 1;
 }
 
 // Templates put every value inside double quotes; these bytes are the ones that could end the

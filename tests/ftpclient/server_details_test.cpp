@@ -84,6 +84,9 @@ TEST(ParseFtpUrl, SplitsLinksIntoTheirSixPieces)
     const struct { const char *url; FtpLink expected; } cases[] = {
         {"ftp://srv/pub/mp3/a.mp3", {kAnon, kDefault, "srv", "21", "/pub/mp3/", "a.mp3"}},
         {"ftp://srv", {kAnon, kDefault, "srv", "21", "/", ""}},
+        {"ftp://h", {kAnon, kDefault, "h", "21", "/", ""}},
+        {"ftp:///a", {kAnon, kDefault, "", "21", "/", "a"}},
+        {"ftp://@srv/f", {"", kDefault, "srv", "21", "/", "f"}},
         {"ftp://srv/", {kAnon, kDefault, "srv", "21", "/", ""}},
         {"ftp://srv:2121", {kAnon, kDefault, "srv", "2121", "/", ""}},
         {"ftp://srv:2121/x/", {kAnon, kDefault, "srv", "2121", "/x/", ""}},

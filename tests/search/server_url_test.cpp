@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -15,6 +16,7 @@ TEST(ServerURL, SplitURLAndParseServerTables)
         {"ftp://H/pub/mp3/a.mp3", "ftp://H", "/pub/mp3/", "a.mp3"}, {"ftp://u:p@H:21/b", "ftp://u:p@H:21", "/", "b"},
         {"FTP://H/dir/", "FTP://H", "/dir/", ""}, {"ftp://H", "ftp://H", "", ""}, {"ftp:///a", "ftp://", "/", "a"},
         {"http://h/a/b/c", "http://h", "/a/b/", "c"}, {"ab/c/d", "ab", "/c/", "d"}, {"/x", "/x", "", ""},
+        {"ftp:a/b/c", "ftp:a", "/b/", "c"},
         {"", "", "", ""}};
     for (const auto &[link, server, path, file] : splits) {
         const SplitLink pieces = SplitURL(link);
@@ -33,6 +35,29 @@ TEST(ServerURL, SplitURLAndParseServerTables)
     for (const auto &[server, host, port] : servers) {
         EXPECT_EQ(ParseServer(server).host, QByteArrayView(host)) << server;
         EXPECT_EQ(ParseServer(server).port, port) << server;
+    }
+}
+
+// Every length around the 16-byte blocks the searches take: the last "/" and the last "@" are
+// found wherever they stand.
+TEST(ServerURL, PiecesOfEveryLengthAroundTheBlockSizes)
+{
+    for (int hostSize = 1; hostSize <= 40; ++hostSize) {
+        for (int pathSize = 0; pathSize <= 40; ++pathSize) {
+            const std::string host(static_cast<std::size_t>(hostSize), 'h');
+            std::string path = "/";
+            for (int k = 0; k < pathSize; ++k)
+                path += k % 7 == 6 ? '/' : 'p';
+            const std::string link = "ftp://u@x:y@" + host + ":21" + path + "f.mp3";
+            const std::size_t cut = link.rfind('/') + 1;
+            const SplitLink pieces = SplitURL(QByteArrayView(link.data(), qsizetype(link.size())));
+            ASSERT_EQ(pieces.server.toByteArray().toStdString(), "ftp://u@x:y@" + host + ":21") << link;
+            ASSERT_EQ(pieces.path.toByteArray().toStdString(), link.substr(link.find('/', 6), cut - link.find('/', 6))) << link;
+            ASSERT_EQ(pieces.file.toByteArray().toStdString(), link.substr(cut)) << link;
+            ASSERT_EQ(ParseServer(pieces.server).host.toByteArray().toStdString(), host) << link;
+            ASSERT_EQ(SplitResultLink(QByteArrayView(link.data(), qsizetype(link.size()))).host.toByteArray().toStdString(), host)
+                << link;
+        }
     }
 }
 
