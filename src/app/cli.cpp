@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -158,10 +159,12 @@ public:
         , m_onEnd(std::move(onEnd))
     {
         struct stat info = {};
-        if (m_file && m_file->handle() >= 0 && ::fstat(m_file->handle(), &info) == 0 && S_ISFIFO(info.st_mode)) {
-            // The write end of a pipe reports only an error, once the reader has closed it.
-            m_readerGone = std::make_unique<QSocketNotifier>(m_file->handle(), QSocketNotifier::Read);
-            QObject::connect(m_readerGone.get(), &QSocketNotifier::activated, &m_context, [this] {
+        const int fd = m_file ? m_file->handle() : -1;
+        // The write end of a pipe reports only an error, once the reader has closed it. (A FIFO
+        // opened for reading too would report our own unread output, over and over.)
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode) && (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_WRONLY) {
+            m_readerGone = new QSocketNotifier(fd, QSocketNotifier::Read, &m_context);
+            QObject::connect(m_readerGone, &QSocketNotifier::activated, &m_context, [this] {
                 if (peerClosed())
                     end(State::Closed);
             });
@@ -201,7 +204,7 @@ private:
         // Possibly called from the notifier's own signal.
         if (m_readerGone) {
             m_readerGone->setEnabled(false);
-            m_readerGone.release()->deleteLater();
+            std::exchange(m_readerGone, nullptr)->deleteLater();
         }
         // The search is stopped from the event loop, not from inside the result being added.
         QTimer::singleShot(0, &m_context, m_onEnd);
@@ -211,7 +214,7 @@ private:
     QIODevice &m_out;
     QFileDevice *m_file;
     std::function<void()> m_onEnd;
-    std::unique_ptr<QSocketNotifier> m_readerGone;
+    QSocketNotifier *m_readerGone = nullptr; // a child of m_context
     State m_state = State::Open;
     QString m_problem;
 };

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -108,17 +109,23 @@ QString quoted(const QString &text)
 
 // A script that no later hand-off can overwrite: a new owner-only file beside `scriptPath`,
 // "script-XXXXXX.scr" for "script.scr". Scripts of earlier hand-offs that are older than
-// kScriptLifetime go first: their clients have long read them.
+// kScriptLifetime go first: their clients have long read them. Only files that are exactly
+// such a name (six letters or digits, in that letter case) and owner-only are taken for one,
+// so that a file of the user's own is not deleted.
 std::unique_ptr<QTemporaryFile> newScriptFile(const QString &scriptPath)
 {
     const QFileInfo base(scriptPath);
-    const QString name = base.completeBaseName() + QStringLiteral("-XXXXXX")
-        + (base.suffix().isEmpty() ? QString() : u'.' + base.suffix());
+    const QString suffix = base.suffix().isEmpty() ? QString() : u'.' + base.suffix();
+    const QString name = base.completeBaseName() + QStringLiteral("-XXXXXX") + suffix;
     const QDir folder = base.absoluteDir();
     const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kScriptLifetime.count());
+    const QRegularExpression ours(u'^' + QRegularExpression::escape(base.completeBaseName()) + QStringLiteral("-[A-Za-z0-9]{6}")
+                                  + QRegularExpression::escape(suffix) + u'$');
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     const QString pattern = QString(name).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"));
-    for (const QFileInfo &old : folder.entryInfoList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
-        if (old.lastModified() < staleBefore)
+    for (const QFileInfo &old : folder.entryInfoList({pattern}, QDir::Files | QDir::Hidden | QDir::CaseSensitive)) {
+        if (ours.match(old.fileName()).hasMatch() && !(old.permissions() & others) && old.lastModified() < staleBefore)
             QFile::remove(old.filePath());
     }
     auto file = std::make_unique<QTemporaryFile>(folder.filePath(name));

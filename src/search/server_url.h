@@ -17,8 +17,9 @@ struct SplitLink
 SplitLink SplitURL(QByteArrayView link);
 
 // A server's "host" or "host:port", the login already taken off: the host ends at the first ":",
-// except that a host in brackets (an IPv6 literal, "[::1]:2121") ends at its "]" and keeps the
-// brackets. No port text when no ":" follows the host.
+// except that in a host that begins with "[" (an IPv6 literal, "[::1]:2121") the colons before the
+// "]" are the host's, brackets and all; without a "]" the whole text is the host. No port text
+// when no such ":" follows.
 struct HostAndPort
 {
     QByteArrayView host;

@@ -55,8 +55,9 @@ public:
     // Element 0 is never used; element k: 0 never used, -1 free, > 0 the node under test on slot k.
     const QVector<int> &testSlots() const { return m_testSlots; }
     bool testingEnabled() const;
-    // True once a schedule found no server left to test and none is under test; costs nothing,
-    // so that a caller may ask after every test.
+    // True when no server is under test and none is left before the end of the list (also before
+    // any schedule, when the list is empty); costs nothing, so that a caller may ask after every
+    // test.
     bool allTested() const;
 
 signals:

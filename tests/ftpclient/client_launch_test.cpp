@@ -50,7 +50,8 @@ struct HandOff
     // The hand-offs' scripts in the program folder.
     QStringList scripts() const
     {
-        QStringList names = QDir(folder).entryList({u"script*"_s}, QDir::Files);
+        QStringList names = QDir(folder).entryList({u"script*"_s}, QDir::Files | QDir::CaseSensitive);
+        names += QDir(folder).entryList({u"Script*"_s}, QDir::Files | QDir::CaseSensitive);
         names.sort();
         return names;
     }
@@ -84,14 +85,21 @@ TEST(LaunchClient, StartsTheProgramPreferenceWithTheExpandedArgsAndWritesTheScri
 TEST(LaunchClient, EachHandOffHasAScriptOfItsOwnAndOldScriptsGo)
 {
     HandOff h(u"-f %s"_s, "get %f");
-    const auto age = [&h](const QString &name, int seconds) {
+    const auto age = [&h](const QString &name, int seconds, bool ownerOnly = true) {
         QFile file(QDir(h.folder).filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime);
+        file.setPermissions(ownerOnly ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                      : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     };
     age(u"script-Stale1.scr"_s, 3700);
     age(u"script-Fresh1.scr"_s, 3500);
-    age(u"script-other.scr"_s, 9999); // not a name a hand-off gives
+    // Not what a hand-off leaves: other names, other letter case, readable by others.
+    age(u"script-other.scr"_s, 9999);
+    age(u"Script-Stale2.scr"_s, 9999);
+    age(u"script-Stale3.SCR"_s, 9999);
+    age(u"script-Mine_1.scr"_s, 9999);
+    age(u"script-Mine22.scr"_s, 9999, false);
     age(u"script.scr"_s, 9999);
 
     ASSERT_TRUE(h.launch("ftp://srv/a.mp3", true));
@@ -106,7 +114,8 @@ TEST(LaunchClient, EachHandOffHasAScriptOfItsOwnAndOldScriptsGo)
         // Owner-only: the script may carry the link's password. (Qt's "User" bits mirror the owner's.)
         EXPECT_EQ(QFile::permissions(script) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner) << script.toStdString();
     }
-    QStringList expected{u"script-Fresh1.scr"_s, u"script-other.scr"_s, u"script.scr"_s, QFileInfo(first).fileName(),
+    QStringList expected{u"Script-Stale2.scr"_s, u"script-Fresh1.scr"_s, u"script-Mine22.scr"_s, u"script-Mine_1.scr"_s,
+                         u"script-Stale3.SCR"_s, u"script-other.scr"_s, u"script.scr"_s, QFileInfo(first).fileName(),
                          QFileInfo(second).fileName()};
     expected.sort();
     EXPECT_EQ(h.scripts(), expected);
