@@ -8,8 +8,8 @@ class QIODevice;
 struct CommandLine;
 
 // `kestrune search`: one crawl through the same Core the window uses, results printed as they are
-// found, optionally followed by the server tests. Runs the event loop until done; returns the
-// exit status.
+// found, optionally followed by the server tests. Runs the event loop until done; `out` is
+// flushed before it returns the exit status.
 int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODevice &err, bool progressToTerminal);
 
 // `kestrune get|connect`: the results menu's hand-off. Prints nothing on success.

@@ -80,11 +80,7 @@ int main(int argc, char *argv[])
         // Output is buffered for speed; progress is unbuffered.
         out.close();
         out.open(stdout, QIODevice::WriteOnly);
-        {
-            const int status = runSearchCommand(line, core, out, err, ::isatty(STDERR_FILENO) == 1);
-            out.flush();
-            return status;
-        }
+        return runSearchCommand(line, core, out, err, ::isatty(STDERR_FILENO) == 1);
     case CommandLine::Action::Get:
     case CommandLine::Action::Connect:
         return runHandOffCommand(line, core, err);

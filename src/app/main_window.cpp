@@ -117,8 +117,10 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
     });
     connect(m_linksView, &QWidget::customContextMenuRequested, this, &MainWindow::showResultsMenu);
 
-    // Said once, when the window opens: otherwise every search would just find nothing.
-    if (const QString problem = CatalogueProblem(core.profile); !problem.isEmpty()) {
+    // Said once, when the window opens: otherwise every search would just find nothing. A file
+    // with such a problem lists no engine, so one that does is not read a second time.
+    if (const QString problem = core.enginesList.count() == 0 ? CatalogueProblem(core.profile) : QString();
+        !problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
             auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrune"),
                                         QStringLiteral("No search engine could be read.\n\n%1").arg(problem),
