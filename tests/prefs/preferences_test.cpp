@@ -1,6 +1,5 @@
 #include "prefs/preferences.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -10,82 +9,45 @@
 
 namespace {
 
-using RecordingStore = MemoryPreferenceStore;
+using namespace Qt::StringLiterals;
 
-TEST(Preferences, AnEmptyStoreGivesTheDefaults)
+// Texts edited by hand that are no numbers read as the default.
+TEST(Preferences, ReadsEachKeyAndFallsBackOnTextsThatAreNoNumbers)
 {
-    RecordingStore store;
-    const Preferences p = LoadPreferences(store, QStringLiteral("/opt/kestrune"));
-    EXPECT_EQ(p.maxTest, 10);
-    EXPECT_EQ(p.maxSearch, 10);
-    EXPECT_EQ(p.proxyPort, 80);
-    EXPECT_FALSE(p.useProxy);
-    EXPECT_TRUE(p.proxyAddress.isEmpty());
-    EXPECT_EQ(p.listViewType, 3);
-    EXPECT_FALSE(p.testingEnabled);
-    EXPECT_EQ(p.ftpLocal, QStringLiteral("/opt/kestrune"));
-    EXPECT_TRUE(p.ftpPath.isEmpty());
-    EXPECT_EQ(p.ftpClient, 0);
-    EXPECT_EQ(p.scriptPath, QStringLiteral("/opt/kestrune/script.scr"));
-    EXPECT_TRUE(store.written.isEmpty()); // defaults are never written back
+    const struct { QHash<QString, QString> stored; QString read; } cases[] = {
+        {{{"TestStopped", "-1"}, {"ListViewType", "1"}, {"max_test", "25"}, {"max_search", "3"}, {"UseProxy", "-1"},
+          {"ProxyAddress", "proxy.local"}, {"ProxyPort", "3128"}, {"FTP_PATH", "/usr/bin/lftp"}, {"FTP_LOCAL", "/home/u/Music"},
+          {"FTP_CLIENT", "2"}},
+         u"1 1 25 3 1 3128 2 proxy.local /usr/bin/lftp /home/u/Music /p/script.scr"_s},
+        {{{"max_search", "many"}, {"TestStopped", "yes"}, {"ProxyPort", ""}, {"max_test", "0"}},
+         u"0 3 0 10 0 80 0   /p /p/script.scr"_s},
+    };
+    for (const auto &c : cases) {
+        MemoryPreferenceStore store;
+        store.values = c.stored;
+        const Preferences p = LoadPreferences(store, u"/p"_s);
+        QStringList read;
+        for (const int n : {int(p.testingEnabled), p.listViewType, p.maxTest, p.maxSearch, int(p.useProxy), p.proxyPort, p.ftpClient})
+            read << QString::number(n);
+        EXPECT_EQ((read << p.proxyAddress << p.ftpPath << p.ftpLocal << p.scriptPath).join(u' '), c.read);
+        EXPECT_TRUE(store.written.isEmpty());
+    }
 }
 
-TEST(Preferences, StoredTextsAreReadBack)
+TEST(Preferences, ShutDownWritesOnlyTheTestAndViewKeysUnderSettings)
 {
-    RecordingStore store;
-    store.values = {{"TestStopped", "-1"}, {"ListViewType", "1"}, {"max_test", "25"}, {"max_search", "3"},
-                    {"UseProxy", "-1"}, {"ProxyAddress", "proxy.local"}, {"ProxyPort", "3128"},
-                    {"FTP_PATH", "/usr/bin/lftp"}, {"FTP_LOCAL", "/home/u/Music"}, {"FTP_CLIENT", "2"}};
-    const Preferences p = LoadPreferences(store, QStringLiteral("/opt/kestrune"));
-    EXPECT_TRUE(p.testingEnabled);
-    EXPECT_EQ(p.listViewType, 1);
-    EXPECT_EQ(p.maxTest, 25);
-    EXPECT_EQ(p.maxSearch, 3);
-    EXPECT_TRUE(p.useProxy);
-    EXPECT_EQ(p.proxyAddress, QStringLiteral("proxy.local"));
-    EXPECT_EQ(p.proxyPort, 3128);
-    EXPECT_EQ(p.ftpPath, QStringLiteral("/usr/bin/lftp"));
-    EXPECT_EQ(p.ftpLocal, QStringLiteral("/home/u/Music"));
-    EXPECT_EQ(p.ftpClient, 2);
-
-    // Texts edited by hand that are no numbers fall back to the default; a number stays.
-    store.values = {{"max_search", "many"}, {"TestStopped", "yes"}, {"ProxyPort", ""}, {"max_test", "0"}};
-    const Preferences edited = LoadPreferences(store, QStringLiteral("/p"));
-    EXPECT_EQ(edited.maxSearch, 10);
-    EXPECT_FALSE(edited.testingEnabled);
-    EXPECT_EQ(edited.proxyPort, 80);
-    EXPECT_EQ(edited.maxTest, 0);
-}
-
-TEST(Preferences, ShutDownWritesOnlyTheTwoViewAndTestKeys)
-{
-    RecordingStore store;
+    MemoryPreferenceStore store;
     Preferences p;
     p.testingEnabled = true;
     p.listViewType = 2;
-    p.maxSearch = 99;
     SaveShutdownPreferences(p, store);
     EXPECT_EQ(store.written, (QStringList{"TestStopped", "ListViewType"}));
-    EXPECT_EQ(store.values.value("TestStopped"), QStringLiteral("-1"));
-    EXPECT_EQ(store.values.value("ListViewType"), QStringLiteral("2"));
-
-    p.testingEnabled = false;
-    SaveShutdownPreferences(p, store);
-    EXPECT_EQ(store.values.value("TestStopped"), QStringLiteral("0"));
-}
-
-TEST(SettingsStore, KeepsTextsUnderSettingsInItsFile)
-{
+    EXPECT_EQ(store.values, (QHash<QString, QString>{{"TestStopped", "-1"}, {"ListViewType", "2"}}));
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Kestrune.conf"));
-    {
-        SettingsStore store(path);
-        EXPECT_EQ(store.read(QStringLiteral("max_test"), QStringLiteral("10")), QStringLiteral("10"));
-        store.write(QStringLiteral("TestStopped"), QStringLiteral("-1"));
-    }
-    SettingsStore again(path);
-    EXPECT_EQ(again.read(QStringLiteral("TestStopped"), QStringLiteral("0")), QStringLiteral("-1"));
-    EXPECT_TRUE(readBytes(path).contains("[Settings]"));
+    SettingsStore file(dir.filePath(u"Kestrune.conf"_s));
+    p.testingEnabled = false;
+    SaveShutdownPreferences(p, file);
+    EXPECT_EQ(readBytes(dir.filePath(u"Kestrune.conf"_s)), "[Settings]\nListViewType=2\nTestStopped=0\n");
 }
 
 } // namespace
