@@ -59,7 +59,6 @@ TEST(ParsePage, Table)
         {"DoubleInsideSingleWins", R"(href='ftp://a/x href="ftp://b/y" z')", ParseFTP, "", {{"ftp://b/y", false}}},
         {"FtpPassFirst", R"(href="http://h/x.mp3" href="ftp://f/a.mp3")", ParseAll, "x",
          {{"ftp://f/a.mp3", false}, {"http://h/x.mp3", true}}},
-        {"HttpOnly", R"(href="http://h/x.mp3" href="ftp://f/a.mp3")", ParseHTTP, "x", {{"http://h/x.mp3", true}}},
         {"ModeZero", R"(href="ftp://h/a")", 0, "", {}}, {"ModeFour", R"(href="ftp://h/a")", 4, "", {}},
         {"HtmlAndHtmDroppedOnlyInLowerCase",
          R"(href="http://h/x.html" href="http://h/x.htm" href="http://h/x.shtml" href="http://h/x.htm%6C")"
@@ -74,18 +73,14 @@ TEST(ParsePage, Table)
          "live+DEMO+abba", {{"http://h/Live.mp3", true}, {"http://h/demo.ogg", true}, {"http://h/ABBA.mp3", true}}},
         {"PercentPairsDecodedNoWordsNoHttp", R"(href="ftp://h/a%20b%41.mp3" href="http://h/a.mp3")", ParseAll, "+",
          {{"ftp://h/a bA.mp3", false}}},
-        {"MissingClosingQuoteEndsTheFtpPass", R"(href="ftp://a/1" href="ftp://b/2 no quote)", ParseFTP, "",
-         {{"ftp://a/1", false}}},
-        {"MissingClosingQuoteLeavesTheHttpPass", R"(href="http://h/music.mp3" href="ftp://x/open)", ParseAll, "music",
-         {{"http://h/music.mp3", true}}},
+        {"MissingClosingQuoteEndsTheFtpPassOnly", R"(href="ftp://a/1" href="http://h/music.mp3" href="ftp://x/open)",
+         ParseAll, "music", {{"ftp://a/1", false}, {"http://h/music.mp3", true}}},
         {"MissingClosingQuoteLeavesTheFtpPass", R"(href="ftp://h/a.mp3" href="http://x/music)", ParseAll, "music",
          {{"ftp://h/a.mp3", false}}},
-        {"ControlCharactersAreNoResult",
-         QByteArrayLiteral("href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
-             "href=\"ftp://h/\0\" href=\"ftp://h/ok\""),
-         ParseFTP, "", {{"ftp://h/ok", false}}},
-        {"NulBytesAroundLinks", QByteArrayLiteral("\0href=\"ftp://h/a\"\0\0href='ftp://h/b'\0"), ParseFTP, "",
-         {{"ftp://h/a", false}, {"ftp://h/b", false}}},
+        {"ControlCharactersInALinkButNotAroundIt",
+         QByteArrayLiteral("\0href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
+             "href=\"ftp://h/\0\" href=\"ftp://h/ok\"\0\0href='ftp://h/b'\0"),
+         ParseFTP, "", {{"ftp://h/ok", false}, {"ftp://h/b", false}}},
         {"OtherSpellingsIgnored",
          R"(href = "ftp://h/a" href=ftp://h/b src="ftp://h/c" href="/pub/d" href="https://h/music.mp3" href="ftp:/)",
          ParseAll, "music", {}},
@@ -137,8 +132,8 @@ TEST(ParsePage, AgreesWithCuttingTheRestAfterEveryLinkWhateverTheSearchBudget)
         }
         ASSERT_EQ(sliced, parse(page, ParseAll, "music+x")) << page.toStdString();
     }
-    EXPECT_GT(links, 30000u) << "the pages must hold links for the comparison to mean anything";
-    EXPECT_GT(pending, 100000u) << "and the budget must cut the search";
+    // The pages must hold links and the budget must cut the search for the comparisons to mean anything.
+    EXPECT_TRUE(links > 30000 && pending > 100000) << links << ' ' << pending;
 }
 
 TEST(UnescapeURL, Table)
@@ -157,29 +152,13 @@ TEST(UnescapeURL, Table)
     EXPECT_EQ(UnescapeURL(lonePercents), lonePercents);
 }
 
-TEST(LinkHelpers, Tables)
+// Letters past "f" read on as digits ("G" is 16, "z" is 35).
+TEST(LinkHelpers, HexToInt)
 {
-    const std::pair<const char *, int> hex[] = {{"00", 0},  {"41", 65}, {"ff", 255}, {"FF", 255}, {"1G", 32},
-                                                {"Zz", 595}, {"7", 7},   {"", 0},     {" 1", -1},  {"%4", -1},
-                                                {"4-", -1},  {"100000000", -1}};
+    const std::pair<const char *, int> hex[] = {{"41", 65}, {"ff", 255}, {"FF", 255}, {"1G", 32}, {"Zz", 595},
+                                                {"", 0},    {" 1", -1},  {"4-", -1},  {"100000000", -1}};
     for (const auto &[text, value] : hex)
         EXPECT_EQ(HexToInt(text), value) << text;
-    const std::pair<const char *, bool> paths[] = {{"http://h/f", true},  {"http://h/", false}, {"http://h", false},
-                                                   {"ftp://h/dir/", true}, {"no-slashes", false}, {"//", false},
-                                                   {"http:///x", false},   {"http://h//", true}};
-    for (const auto &[url, expected] : paths)
-        EXPECT_EQ(HasFilePath(url), expected) << url;
-    // Search words: split at blanks and "+", matched anywhere in a link without "?", ignoring case.
-    const std::pair<const char *, std::vector<QByteArrayView>> splits[] = {
-        {"", {}}, {"+", {}}, {"a", {"a"}}, {"  a  b ", {"a", "b"}}, {"a++b+", {"a", "b"}}, {"1 2+3", {"1", "2", "3"}}};
-    for (const auto &[text, words] : splits)
-        EXPECT_EQ(SplitWords(text), words) << text;
-    const std::tuple<const char *, const char *, bool> matches[] = {
-        {"http://h/Music.mp3", "music", true}, {"http://h/x.mp3", "music+x", true}, {"http://h/a-b.mp3", "a b", true},
-        {"http://h/MUSIC", "mUsIc", true},     {"http://h/x.mp3?music", "music", false},
-        {"http://h/a.mp3", "", false},         {"http://h/a.mp3", "zzz", false},    {"http://h/mus", "music", false}};
-    for (const auto &[link, search, expected] : matches)
-        EXPECT_EQ(LinkMatchesSearch(link, search), expected) << link << " / " << search;
 }
 
 } // namespace
