@@ -79,7 +79,7 @@ TEST(ParsePage, Table)
          {{"ftp://h/a.mp3", false}}},
         {"ControlCharactersInALinkButNotAroundIt",
          QByteArrayLiteral("\0href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
-             "href=\"ftp://h/\0\" href=\"ftp://h/ok\"\0\0href='ftp://h/b'\0"),
+             "href=\"ftp://h/\0\" href=\"ftp://h/\x1f\" href=\"ftp://h/ok\"\0\0href='ftp://h/b'\0"),
          ParseFTP, "", {{"ftp://h/ok", false}, {"ftp://h/b", false}}},
         {"OtherSpellingsIgnored",
          R"(href = "ftp://h/a" href=ftp://h/b src="ftp://h/c" href="/pub/d" href="https://h/music.mp3" href="ftp:/)",
@@ -150,6 +150,12 @@ TEST(UnescapeURL, Table)
     EXPECT_EQ(UnescapeURL("%" + QByteArray("25").repeated(1'000'000) + "41"), "A");
     const QByteArray lonePercents(2'000'000, '%');
     EXPECT_EQ(UnescapeURL(lonePercents), lonePercents);
+}
+
+TEST(LinkHelpers, LinkMatchesSearchIgnoresCaseButNotAQuery)
+{
+    EXPECT_TRUE(LinkMatchesSearch("http://h/Jazz.mp3", "x+JAZZ") && LinkMatchesSearch("http://h/a-b.mp3", "a b"));
+    EXPECT_FALSE(LinkMatchesSearch("http://h/x.mp3?jazz", "jazz") || LinkMatchesSearch("http://h/a.mp3", "+"));
 }
 
 // Letters past "f" read on as digits ("G" is 16, "z" is 35).
