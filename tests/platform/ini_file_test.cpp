@@ -8,11 +8,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-IniDocument parse(const char *text)
-{
-    return IniDocument::fromBytes(QByteArray(text));
-}
-
 TEST(IniDocument, FindsValuesLikeTheClassicReader)
 {
     const struct { const char *file, *section, *key, *expected; } cases[] = { // expected nullptr: absent
@@ -33,16 +28,15 @@ TEST(IniDocument, FindsValuesLikeTheClassicReader)
         {"[a]\r\n[b\r\nk=no closing bracket: not a header\r\n", "a", "k", "no closing bracket: not a header"},
         {"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"},
     };
-    for (const auto &c : cases) {
-        const auto value = parse(c.file).value(QString::fromLatin1(c.section), QString::fromLatin1(c.key));
-        EXPECT_EQ(value, c.expected ? std::optional(QString::fromLatin1(c.expected)) : std::nullopt) << c.file;
-    }
+    for (const auto &c : cases)
+        EXPECT_EQ(IniDocument::fromBytes(c.file).value(QString::fromLatin1(c.section), QString::fromLatin1(c.key)),
+                  c.expected ? std::optional(QString::fromLatin1(c.expected)) : std::nullopt) << c.file;
 }
 
 TEST(IniDocument, ReplacesInPlaceAppendsAtTheEndAndRemovesWholeSections)
 {
     // LF lines come back with CR LF.
-    IniDocument doc = parse("; top\n[One]\r\na=1\r\nb=2\n\r\n[Two]\r\nc=3\r\n");
+    IniDocument doc = IniDocument::fromBytes("; top\n[One]\r\na=1\r\nb=2\n\r\n[Two]\r\nc=3\r\n");
     doc.setValue(u"one"_s, u"A"_s, u"10"_s);
     doc.setValue(u"One"_s, u"new"_s, u"x"_s);
     doc.setValue(u"Three"_s, u"d"_s, u""_s);
@@ -51,7 +45,7 @@ TEST(IniDocument, ReplacesInPlaceAppendsAtTheEndAndRemovesWholeSections)
     EXPECT_EQ(doc.value(u"three"_s, u"D"_s), QString());
 
     // Removing takes the first matching section with all its lines.
-    doc = parse("[Engines]\r\nCount=2\r\n; note\r\n\r\n[Keep]\r\nx=1\r\n[engines]\r\nCount=9\r\n");
+    doc = IniDocument::fromBytes("[Engines]\r\nCount=2\r\n; note\r\n\r\n[Keep]\r\nx=1\r\n[engines]\r\nCount=9\r\n");
     EXPECT_TRUE(doc.removeSection(u"ENGINES"_s));
     EXPECT_EQ(doc.toBytes(), QByteArray("[Keep]\r\nx=1\r\n[engines]\r\nCount=9\r\n"));
     EXPECT_EQ(doc.value(u"Engines"_s, u"Count"_s), u"9"_s); // the next one of that name is found now
