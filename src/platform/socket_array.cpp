@@ -88,12 +88,6 @@ void SocketArray::send(int index, const QByteArray &bytes)
         e->socket->write(bytes);
 }
 
-QByteArray SocketArray::takeAll(int index)
-{
-    Element *e = element(index);
-    return e ? e->socket->readAll() : QByteArray();
-}
-
 qint64 SocketArray::appendAllTo(int index, QByteArray &target)
 {
     Element *e = element(index);

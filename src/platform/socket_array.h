@@ -29,10 +29,9 @@ public:
     // 1..65535 or an empty host fails with error(i).
     void connectTo(int index, const QString &host, int port);
     void send(int index, const QByteArray &bytes);
-    // Everything received and not yet taken, one byte per character.
-    QByteArray takeAll(int index);
-    // The same, appended to `target` straight from the socket's buffer (one copy fewer, which
-    // counts for megabyte pages); returns the bytes added.
+    // Everything received and not yet taken, one byte per character, appended to `target` straight
+    // from the socket's buffer (one copy fewer, which counts for megabyte pages); returns the
+    // bytes added.
     qint64 appendAllTo(int index, QByteArray &target);
     // Closing or destroying an element that is gone is no error.
     void close(int index);
