@@ -191,9 +191,8 @@ HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &prefe
         arguments.replace(marker, 2, QFile::encodeName(scriptFile->fileName()));
         // An empty script is written too: the client must not find another hand-off's script.
         const QByteArray script = expand(*scriptTemplate);
-        const bool written = (script.isEmpty() || scriptFile->write(script + "\r\n") == script.size() + 2)
-            && scriptFile->flush();
-        scriptFile->close();
+        const bool written = script.isEmpty() || scriptFile->write(script + "\r\n") == script.size() + 2;
+        scriptFile->close(); // flushes; a failure shows in error()
         if (!written || scriptFile->error() != QFileDevice::NoError) {
             scriptFile->remove();
             return fail(QStringLiteral("the script %1 cannot be written").arg(quoted(scriptFile->fileName())));

@@ -145,7 +145,7 @@ TEST(LaunchClient, FailuresAndRefusalsReportWhyAndLeaveNoScript)
     const struct { QString reason; QList<QByteArray> links; } refused[] = {
         {u"ftp://"_s, {"ftp:/127.0.0.1:2121/f", "http://srv/a", "ftp:\\\\srv/a", "ftp", "", "sftp://srv/a"}},
         {u"host"_s, {"ftp://", "ftp://s;rv/a", "ftp://s rv/a", "ftp:///a", "ftp://-ebye/a", "ftp://[::1/a", "ftp://[g::1]/a",
-                     "ftp://[::1]x/a", "ftp://[127.0.0.1]/a", "ftp://[]/a", "ftp://s$(x)/a"}},
+                     "ftp://[::1]x/a", "ftp://[::1\"]/a", "ftp://[127.0.0.1]/a", "ftp://[]/a", "ftp://s$(x)/a"}},
         {u"port"_s, {"ftp://srv:0/a", "ftp://srv:65536/a", "ftp://srv:abc/a", "ftp://srv:/a", "ftp://srv:-1/a",
                      "ftp://srv:2 1/a", "ftp://srv:99999999999/a"}},
     };
