@@ -125,6 +125,20 @@ TEST_F(CliTest, JsonThroughARealProxyGivesEveryLinkAsFoundByteForByte)
     EXPECT_EQ(readBytes(catalogueFile()), catalogue);
 }
 
+// The search waits for the tests: every FTP server is marked before the program ends.
+TEST_F(CliTest, TestMarksEachFtpServerAliveOrDeadBeforeItEnds)
+{
+    QTemporaryDir ftpRoot;
+    FtpPeer ftp(ftpRoot.path());
+    ASSERT_TRUE(ftp.start()) << ftp.output().toStdString();
+    writePage(u"one"_s, u"<a href=\"ftp://127.0.0.1:%1/a.mp3\"></a><a href=\"ftp://localhost:%2/b.mp3\"></a>"_s
+                            .arg(ftp.port()).arg(freePort()).toLatin1());
+    setEngines({"one"});
+    const Outcome run = kestrune(u"search --test x"_s);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("#test\t127.0.0.1\talive\n#test\tlocalhost\tdead\n")) << run.out.toStdString();
+}
+
 TEST_F(CliTest, AFailedWriteFailsAndAClosedOutputStopsTheSearch)
 {
     setEngines({"one"});
