@@ -170,8 +170,8 @@ KestruneRun runKestrune(const Options &options, const QString &home)
     {
         Core core(home, {store, shell, launcher});
         core.startUp();
-        if (core.enginesList.count() != options.engines || core.preferences.maxSearch != options.maxSearch
-            || core.preferences.testingEnabled) {
+        if (core.enginesList().count() != options.engines || core.preferences().maxSearch != options.maxSearch
+            || core.testingEnabled()) {
             std::fprintf(stderr, "the program folder does not load as prepared\n");
             return run;
         }
@@ -179,27 +179,26 @@ KestruneRun runKestrune(const Options &options, const QString &home)
         QEventLoop loop;
         QElapsedTimer clock;
         std::vector<double> doneAt;
-        QObject::connect(&core.search, &SearchController::engineDone, &loop, [&](int) {
+        QObject::connect(&core, &Core::engineFinished, &loop, [&] {
             doneAt.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
         });
-        QObject::connect(&core.search, &SearchController::searchEnded, &loop, &QEventLoop::quit);
+        QObject::connect(&core, &Core::searchEnded, &loop, &QEventLoop::quit);
         bool timedOut = false;
         QTimer limit;
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
             timedOut = true;
-            core.search.StopSearch();
+            core.stopSearch();
         });
         limit.start(kRunLimit);
 
         const double cpuBefore = cpuSeconds(RUSAGE_SELF);
         clock.start();
-        core.search.SearchBtnClick(QString::fromLatin1(kCrawlSearchText));
-        if (core.search.searching())
+        if (core.startSearch(QString::fromLatin1(kCrawlSearchText)))
             loop.exec();
         run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         run.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
-        run.results = core.state.resultCount;
+        run.results = core.resultCount();
         run.enginesDone = static_cast<int>(doneAt.size());
         run.firstDone = doneAt.empty() ? 0 : doneAt.front();
         run.ok = !timedOut && run.enginesDone == options.engines;

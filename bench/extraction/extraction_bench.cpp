@@ -9,7 +9,6 @@
 #include "search/page_extraction.h"
 #include "search/results.h"
 #include "search/search_state.h"
-#include "search/status.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

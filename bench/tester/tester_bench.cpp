@@ -5,8 +5,6 @@
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
-#include "search/search_state.h"
-#include "search/status.h"
 #include "tester/server_tester.h"
 
 #include <QCoreApplication>
@@ -32,21 +30,20 @@ constexpr int kMaxTest = 100;
 void testAll(benchmark::State &state, const LoopbackServers &servers)
 {
     const QList<QByteArray> addresses = servers.addresses().first(state.range(0));
-    SearchState search;
     NodeTree ftpList;
     Preferences preferences;
     preferences.maxTest = kMaxTest;
     StatusLine status(statusPanelKeys());
-    ServerTester tester(search, ftpList, preferences, status);
+    ServerTester tester(ftpList, preferences, status);
 
     int finished = 0;
     int alive = 0;
     QEventLoop loop;
     QObject::connect(&ftpList, &QAbstractItemModel::dataChanged, [&](const QModelIndex &index) {
-        const QString picture = ftpList.picture(ftpList.nodeIndex(index));
-        if (picture == u"CheckMark")
+        const Picture picture = ftpList.picture(ftpList.nodeIndex(index));
+        if (picture == Picture::CheckMark)
             ++alive;
-        else if (picture != u"Dead")
+        else if (picture != Picture::Dead)
             return;
         if (++finished == addresses.size())
             loop.quit();
@@ -56,10 +53,10 @@ void testAll(benchmark::State &state, const LoopbackServers &servers)
     for (auto _ : state) {
         state.PauseTiming();
         ftpList.clear();
-        const int root = ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, QStringLiteral("Engine"));
+        const int root = ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, Picture::Engine);
         for (const QByteArray &address : addresses) {
             const QString host = QString::fromLatin1(address);
-            ftpList.add(QStringLiteral("ftp://") + host + suffix, host, root, QStringLiteral("Untested"));
+            ftpList.add(QStringLiteral("ftp://") + host + suffix, host, root, Picture::Untested);
         }
         finished = 0;
         alive = 0;

@@ -2,8 +2,6 @@
 
 #include "app/command_line.h"
 #include "app/core.h"
-#include "catalogue/engine_catalogue.h"
-#include "ftpclient/client_launch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -69,11 +67,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     struct sigaction m_previous = {};
 };
-
-QByteArray rootOf(const Core &core, int node)
-{
-    return core.ftpList.text(core.ftpList.parentOf(node)).toLatin1();
-}
 
 // Engines chosen by name take part whatever their box says; the others sit this search out.
 bool chooseEngines(const QStringList &names, NodeTree &engines, QByteArray &problem)
@@ -220,11 +213,11 @@ private:
 };
 
 // Why a search has no engine to ask.
-QByteArray noEngineProblem(const Core &core)
+QByteArray noEngineProblem(Core &core)
 {
-    if (const QString problem = CatalogueProblem(core.profile); !problem.isEmpty())
+    if (const QString problem = core.catalogueProblem(); !problem.isEmpty())
         return problem.toLocal8Bit();
-    if (core.enginesList.count() == 0)
+    if (core.enginesList().count() == 0)
         return "settings.dat lists no engine";
     return "no engine is active: tick one in the window, or name one with --engine";
 }
@@ -233,7 +226,7 @@ QByteArray noEngineProblem(const Core &core)
 
 int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODevice &err, bool progressToTerminal)
 {
-    Preferences &prefs = core.preferences;
+    Preferences &prefs = core.preferences();
     if (line.maxSearch)
         prefs.maxSearch = *line.maxSearch;
     if (line.maxTest)
@@ -248,10 +241,11 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     // Testing follows --test alone here, not the window's "Test Results"; and a one-off search
     // leaves the catalogue's switches as they are.
     prefs.testingEnabled = line.test;
-    core.search.setStoreActiveFlags(false);
+    core.setStoreActiveFlags(false);
 
+    NodeTree &engines = core.enginesList();
     QByteArray problem;
-    if (!chooseEngines(line.engines, core.enginesList, problem)) {
+    if (!chooseEngines(line.engines, engines, problem)) {
         err.write("kestrune: " + problem + "\n");
         return 2;
     }
@@ -260,8 +254,8 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         return 2;
     }
     int active = 0;
-    for (int i = 1; i <= core.enginesList.count(); ++i)
-        active += core.enginesList.checked(i);
+    for (int i = 1; i <= engines.count(); ++i)
+        active += engines.checked(i);
     if (active == 0) {
         err.write("kestrune: " + noEngineProblem(core) + "\n");
         return 1;
@@ -276,27 +270,21 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         interrupted = true;
         // Stopping the search must not start the tests that were asked for after it.
         prefs.testingEnabled = false;
-        if (core.search.searching())
-            core.search.StopSearch();
-        core.tester.StopTests();
+        core.stopSearch();
+        core.stopTests();
         QCoreApplication::exit(0);
     };
     ResultOutput output(out, stop);
 
-    core.results.setEntryListener([&core, &output, json = line.json](int record, int node, QByteArrayView link) {
-        const ServerRecord &server = core.state.servers[record];
-        const int j = server.entryCount();
-        const QByteArray root = rootOf(core, node);
-        const QByteArray host = core.ftpList.text(node).toLatin1();
-        const QByteArrayView path = server.pathView(j);
-        const QByteArrayView file = server.fileNameView(j);
+    QObject::connect(&core, &Core::entryAdded, &guard, [&output, json = line.json](const FoundEntry &entry) {
         QByteArray row;
         if (json) {
-            row = "{\"root\":" + jsonString(root) + ",\"host\":" + jsonString(host) + ",\"server\":"
-                  + jsonString(server.ServerURL()) + ",\"path\":" + jsonString(path) + ",\"file\":"
-                  + jsonString(file) + ",\"link\":" + jsonString(link) + "}\n";
+            row = "{\"root\":" + jsonString(entry.root) + ",\"host\":" + jsonString(entry.host) + ",\"server\":"
+                  + jsonString(entry.server) + ",\"path\":" + jsonString(entry.path) + ",\"file\":"
+                  + jsonString(entry.file) + ",\"link\":" + jsonString(entry.link) + "}\n";
         } else {
-            row = root + '\t' + host + '\t' + server.ServerURL() + '\t' + path.toByteArray() + '\t' + file.toByteArray() + '\n';
+            row = entry.root + '\t' + entry.host + '\t' + entry.server.toByteArray() + '\t' + entry.path.toByteArray()
+                  + '\t' + entry.file.toByteArray() + '\n';
         }
         output.write(row);
     });
@@ -308,9 +296,9 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         if (!progressToTerminal || (sinceProgress.isValid() && sinceProgress.elapsed() < 1000))
             return;
         sinceProgress.start();
-        err.write(QStringLiteral("\r%1 of %2 engines done, %3 results").arg(done).arg(active).arg(core.state.resultCount).toLocal8Bit());
+        err.write(QStringLiteral("\r%1 of %2 engines done, %3 results").arg(done).arg(active).arg(core.resultCount()).toLocal8Bit());
     };
-    QObject::connect(&core.search, &SearchController::engineDone, &guard, [&] {
+    QObject::connect(&core, &Core::engineFinished, &guard, [&] {
         ++done;
         // A page's results reach the reader when the page is done, and a failed write shows.
         output.flush();
@@ -323,34 +311,18 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     }
 
     InterruptWatch interrupt(stop);
+    QObject::connect(&core, &Core::settled, &guard, [] { QCoreApplication::exit(0); });
 
-    QObject::connect(&core.search, &SearchController::searchEnded, &guard, [&] {
-        if (!line.test || core.tester.allTested())
-            QCoreApplication::exit(0);
-    });
-    if (line.test) {
-        QObject::connect(&core.tester, &ServerTester::allServersTested, &guard, [&] {
-            if (!core.search.searching())
-                QCoreApplication::exit(0);
-        });
-    }
-
-    core.search.SearchBtnClick(line.searchText);
-    if (core.search.searching() || (line.test && !core.tester.allTested()))
+    if (core.startSearch(line.searchText))
         QCoreApplication::exec();
-    core.results.setEntryListener({});
 
     if (line.test) {
-        for (int i = 1; i <= core.ftpList.count(); ++i) {
-            const QString picture = core.ftpList.picture(i);
-            if (picture != u"CheckMark" && picture != u"Dead")
-                continue;
-            const QByteArray host = core.ftpList.text(i).toLatin1();
-            const char *mark = picture == u"CheckMark" ? "alive" : "dead";
+        for (const TestedServer &server : core.testedServers()) {
+            const char *mark = server.mark == ServerMark::Alive ? "alive" : "dead";
             if (line.json)
-                output.write("{\"test\":" + jsonString(host) + ",\"mark\":\"" + mark + "\"}\n");
+                output.write("{\"test\":" + jsonString(server.host) + ",\"mark\":\"" + mark + "\"}\n");
             else
-                output.write("#test\t" + host + '\t' + mark + '\n');
+                output.write("#test\t" + server.host + '\t' + mark + '\n');
         }
     }
     output.flush();
@@ -361,7 +333,7 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         return 1;
     }
     err.write(QStringLiteral("kestrune: %1 results from %2 of %3 engines%4\n")
-                  .arg(core.state.resultCount)
+                  .arg(core.resultCount())
                   .arg(done)
                   .arg(active)
                   .arg(output.state() == ResultOutput::State::Closed ? QStringLiteral(" (stopped: output closed)")
@@ -373,12 +345,10 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
 
 int runHandOffCommand(const CommandLine &line, Core &core, QIODevice &err)
 {
-    const bool getFile = line.action == CommandLine::Action::Get;
-    const HandOffResult result =
-        LaunchClient(line.link, getFile, core.preferences, core.profile, core.launcher, core.status);
+    const HandOff kind = line.action == CommandLine::Action::Get ? HandOff::GetFile : HandOff::Connect;
+    const HandOffResult result = core.handOff(line.link, kind);
     if (result)
         return 0;
-    err.write("kestrune: " + core.status.text(QStringLiteral("Stats")).toLocal8Bit() + ": "
-              + result.reason.toLocal8Bit() + "\n");
+    err.write("kestrune: " + kClientFailureText.toLocal8Bit() + ": " + result.reason.toLocal8Bit() + "\n");
     return 1;
 }

@@ -1,36 +1,153 @@
 #include "app/core.h"
 
 #include "catalogue/engine_catalogue.h"
-#include "search/status.h"
+
+#include <QMetaMethod>
 
 Core::Core(const QString &programFolder, Services services, TimeLimits limits, QObject *parent)
     : QObject(parent)
-    , profile(programFolder)
-    , status(statusPanelKeys())
-    , results(state, ftpList, status)
-    , search({state, preferences, enginesList, linksList, status, profile, results}, limits)
-    , tester(state, ftpList, preferences, status, limits)
-    , preferenceStore(services.preferenceStore)
-    , shell(services.shell)
-    , launcher(services.launcher)
+    , m_profile(programFolder)
+    , m_status(statusPanelKeys())
+    , m_results(m_state, m_ftpList, m_status)
+    , m_search({m_state, m_preferences, m_enginesList, m_linksList, m_status, m_profile, m_results}, limits)
+    , m_tester(m_ftpList, m_preferences, m_status, limits)
+    , m_preferenceStore(services.preferenceStore)
+    , m_shell(services.shell)
+    , m_launcher(services.launcher)
 {
-    UpdateStatus(state, status);
+    connect(&m_search, &SearchController::searchingChanged, this, &Core::searchingChanged);
+    connect(&m_tester, &ServerTester::testingEnabledChanged, this, &Core::testingEnabledChanged);
+    connect(&m_search, &SearchController::engineFinished, this, [this](const EngineOutcome &outcome) {
+        ++m_enginesDone;
+        emit engineFinished(outcome);
+    });
+    // Connected before the tests resume, so that the summary comes before any test's mark.
+    connect(&m_search, &SearchController::searchEnded, this, [this] {
+        reportEntries(false);
+        emit searchEnded({m_state.resultCount, m_enginesDone, m_enginesAsked, m_state.searchStopped});
+        settleIfDone();
+    });
+
     // The crawl and the tester meet only here: a search halts the tests and restarts them after.
-    connect(&search, &SearchController::testsMustStop, &tester, &ServerTester::haltForSearch);
-    connect(&search, &SearchController::searchEnded, &tester, &ServerTester::resumeAfterSearch);
+    connect(&m_search, &SearchController::testsMustStop, &m_tester, &ServerTester::haltForSearch);
+    connect(&m_search, &SearchController::searchEnded, &m_tester, &ServerTester::resumeAfterSearch);
+    connect(&m_tester, &ServerTester::serverTested, this, [this](int node, ServerMark mark) {
+        emit serverTested({node, m_ftpList.text(node).toLatin1(), mark});
+    });
+    connect(&m_tester, &ServerTester::allServersTested, this, [this] {
+        if (!m_search.searching())
+            settleIfDone();
+    });
 }
 
 Core::~Core() = default;
 
 void Core::startUp()
 {
-    const int n = LoadEngines(enginesList, profile);
-    state.pageData = QVector<QByteArray>(n + 1);
-    preferences = LoadPreferences(preferenceStore, profile.programFolder());
+    const int n = LoadEngines(m_enginesList, m_profile);
+    m_state.pageData = QVector<QByteArray>(n + 1);
+    m_preferences = LoadPreferences(m_preferenceStore, m_profile.programFolder());
 }
 
 void Core::shutDown()
 {
-    SaveActiveFlags(enginesList, profile);
-    SaveShutdownPreferences(preferences, preferenceStore);
+    SaveActiveFlags(m_enginesList, m_profile);
+    SaveShutdownPreferences(m_preferences, m_preferenceStore);
+}
+
+QString Core::catalogueProblem() const
+{
+    return CatalogueProblem(m_profile);
+}
+
+bool Core::startSearch(const QString &text)
+{
+    if (m_search.searching())
+        return false;
+    int ticked = 0;
+    for (int i = 1; i <= m_enginesList.count(); ++i)
+        ticked += m_enginesList.checked(i);
+    m_enginesAsked = ticked;
+    m_enginesDone = 0;
+    // Reporting each entry makes the results add links one by one: only for a listener.
+    reportEntries(isSignalConnected(QMetaMethod::fromSignal(&Core::entryAdded)));
+    m_search.SearchBtnClick(text);
+    if (!m_search.searching())
+        reportEntries(false);
+    return m_search.searching();
+}
+
+void Core::stopSearch()
+{
+    m_search.StopSearch();
+}
+
+void Core::reportEntries(bool report)
+{
+    if (!report) {
+        m_results.setEntryListener({});
+        return;
+    }
+    m_results.setEntryListener([this](int record, int node, QByteArrayView link) {
+        const ServerRecord &server = m_state.servers[record];
+        const int j = server.entryCount();
+        emit entryAdded({m_ftpList.text(m_ftpList.parentOf(node)).toLatin1(), m_ftpList.text(node).toLatin1(),
+                         server.ServerURL(), server.pathView(j), server.fileNameView(j), link});
+    });
+}
+
+void Core::settleIfDone()
+{
+    if (!m_search.searching() && (!m_preferences.testingEnabled || m_tester.allTested()))
+        emit settled();
+}
+
+void Core::toggleTestResults()
+{
+    m_tester.ToggleTestResults(m_search.searching());
+}
+
+void Core::retestResults()
+{
+    m_tester.ReTestResults(m_search.searching());
+}
+
+QList<TestedServer> Core::testedServers() const
+{
+    QList<TestedServer> tested;
+    for (int i = 1; i <= m_ftpList.count(); ++i) {
+        const ServerMark mark = serverMark(m_ftpList, i);
+        if (mark == ServerMark::Alive || mark == ServerMark::Dead)
+            tested.append({i, m_ftpList.text(i).toLatin1(), mark});
+    }
+    return tested;
+}
+
+SearchInfo Core::showServer(int node)
+{
+    if (node == 0) {
+        m_linksList.clear();
+        return {};
+    }
+    return ShowServerDetails(m_ftpList, node, m_state.servers, m_preferences.listViewType, m_linksList);
+}
+
+int Core::fileCount(int node) const
+{
+    const int record = node != 0 ? m_ftpList.tag(node).toInt() : 0;
+    const ServerTable &servers = m_state.servers;
+    return record > 0 && record <= servers.upperBound() ? servers[record].entryCount() : 0;
+}
+
+HandOffResult Core::handOff(QByteArrayView link, HandOff kind)
+{
+    const HandOffResult result = LaunchClient(link, kind, m_preferences, m_profile, m_launcher, m_status);
+    emit handedOff(result);
+    return result;
+}
+
+void Core::openEngineHome(int node)
+{
+    if (node != 0)
+        ShellOpen(m_shell, m_enginesList.tag(node).toString());
 }

@@ -1,23 +1,55 @@
 #pragma once
 
 #include "catalogue/profile.h"
+#include "ftpclient/client_launch.h"
+#include "ftpclient/server_details.h"
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
 #include "platform/time_limits.h"
 #include "prefs/preferences.h"
-#include "search/results.h"
-#include "search/search_controller.h"
-#include "search/search_state.h"
+#include "search/search.h"
 #include "tester/server_tester.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QObject>
 
 class Launcher;
 class Shell;
 
+// One file found, as it is added. The views are valid while the signal runs.
+struct FoundEntry
+{
+    QByteArray root; // "FTP" or "HTTP"
+    QByteArray host;
+    QByteArrayView server; // the server URL the file is grouped under
+    QByteArrayView path;
+    QByteArrayView file;
+    QByteArrayView link; // as found on the page, unescaped
+};
+
+// An FTP server whose test has a mark: Alive or Dead.
+struct TestedServer
+{
+    int node = 0;
+    QByteArray host;
+    ServerMark mark = ServerMark::Untested;
+};
+
+// What a search came to, once it is at rest.
+struct SearchSummary
+{
+    int results = 0;
+    int enginesDone = 0;  // engines whose page was read
+    int enginesAsked = 0; // active engines at the start
+    bool stopped = false;
+};
+
 // Everything the program runs on, without a window: the catalogue, the preferences, the search
-// state and its lists, the crawl and the tester, wired together. The window and the command line
-// drive the same object.
+// and its lists, the crawl and the tester, wired together. The window and the command line drive
+// it through its methods, bind views to its lists, and hear from it through signals that carry
+// values.
 class Core final : public QObject
 {
     Q_OBJECT
@@ -34,23 +66,84 @@ public:
     Core(const QString &programFolder, Services services, TimeLimits limits = {}, QObject *parent = nullptr);
     ~Core() override;
 
-    // The load handler: the engine list, the preferences and the empty result state.
+    // At start: the engine list, the preferences and the empty result state.
     void startUp();
-    // The unload handler: the engines' check boxes and the two view and test preferences.
+    // At close: the engines' check boxes and the two view and test preferences.
     void shutDown();
 
-    Profile profile;
-    Preferences preferences;
-    SearchState state;
-    NodeTree enginesList{NodeTree::DisplayMode::CheckBoxes};
-    NodeTree ftpList{NodeTree::DisplayMode::Pictures};
-    NodeTree linksList{NodeTree::DisplayMode::Pictures};
-    StatusLine status;
-    Results results;
-    SearchController search;
-    ServerTester tester;
+    // The lists the views show, and the status line.
+    NodeTree &enginesList() { return m_enginesList; }
+    NodeTree &ftpList() { return m_ftpList; }
+    NodeTree &linksList() { return m_linksList; }
+    StatusLine &status() { return m_status; }
+    // The live preferences: a change applies from the next connection started.
+    Preferences &preferences() { return m_preferences; }
+    const Profile &profile() const { return m_profile; }
+    // Why settings.dat gives no catalogue, in words for the user; empty when it can be read.
+    QString catalogueProblem() const;
 
-    PreferenceStore &preferenceStore;
-    Shell &shell;
-    Launcher &launcher;
+    // A search with this text (trimmed; blanks sent as "+") over the ticked engines; false when it
+    // starts nothing (a search runs, or the text is blank). Listeners of entryAdded() hear each
+    // file as it is added, in the page's order.
+    bool startSearch(const QString &text);
+    void stopSearch();
+    bool searching() const { return m_search.searching(); }
+    // Whether a search start stores the engines' ticks in settings.dat (a one-off search from the
+    // command line leaves the catalogue alone).
+    void setStoreActiveFlags(bool store) { m_search.setStoreActiveFlags(store); }
+    int resultCount() const { return m_state.resultCount; }
+    QByteArray searchString() const { return m_state.searchString; }
+
+    // "Test Results" and "Re Test Results".
+    bool testingEnabled() const { return m_preferences.testingEnabled; }
+    void toggleTestResults();
+    void retestResults();
+    void stopTests() { m_tester.StopTests(); }
+    // Nothing under test and nothing left to test.
+    bool allServersTested() const { return m_tester.allTested(); }
+    // The FTP servers with a mark, in the result tree's order.
+    QList<TestedServer> testedServers() const;
+
+    // Shows the server of result node `node` in the links list, laid out as the preferences say,
+    // and gives its login details.
+    SearchInfo showServer(int node);
+    // How many files server node `node` has so far; 0 for a root or no node.
+    int fileCount(int node) const;
+    // Hands an "ftp://" link to the chosen FTP client.
+    HandOffResult handOff(QByteArrayView link, HandOff kind);
+    // Opens engine node `node`'s home page in the desktop's browser.
+    void openEngineHome(int node);
+
+signals:
+    void searchingChanged(bool searching);
+    void testingEnabledChanged(bool enabled);
+    void entryAdded(const FoundEntry &entry);
+    void engineFinished(const EngineOutcome &outcome);
+    void serverTested(const TestedServer &server);
+    void searchEnded(const SearchSummary &summary);
+    void handedOff(const HandOffResult &result);
+    // The search is at rest and, with testing on, every server is tested: nothing more will come.
+    void settled();
+
+private:
+    void reportEntries(bool report);
+    void settleIfDone();
+
+    Profile m_profile;
+    Preferences m_preferences;
+    SearchState m_state;
+    NodeTree m_enginesList{NodeTree::DisplayMode::CheckBoxes};
+    NodeTree m_ftpList{NodeTree::DisplayMode::Pictures};
+    NodeTree m_linksList{NodeTree::DisplayMode::Pictures};
+    StatusLine m_status;
+    Results m_results;
+    SearchController m_search;
+    ServerTester m_tester;
+
+    PreferenceStore &m_preferenceStore;
+    Shell &m_shell;
+    Launcher &m_launcher;
+
+    int m_enginesAsked = 0;
+    int m_enginesDone = 0;
 };

@@ -1,10 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/core.h"
-#include "app/pictures.h"
-#include "catalogue/engine_catalogue.h"
-#include "ftpclient/client_launch.h"
-#include "ftpclient/server_details.h"
+#include "app/detail/pictures.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -36,7 +33,7 @@ QTreeView *makeTree(NodeTree &model, const QString &name, Pictures &pictures, QW
     view->setHeaderHidden(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setUniformRowHeights(true);
-    model.setDecorationProvider([&pictures](const QString &key) { return QVariant(pictures.icon(key)); });
+    model.setDecorationProvider([&pictures](Picture picture) { return QVariant(pictures.icon(picture)); });
     QObject::connect(&model, &NodeTree::expandedChanged, view,
                      [view](const QModelIndex &index, bool expanded) { view->setExpanded(index, expanded); });
     return view;
@@ -71,14 +68,14 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
     layout->addLayout(searchRow);
 
     auto *panes = new QSplitter(Qt::Horizontal, central);
-    m_enginesView = makeTree(core.enginesList, QStringLiteral("EnginesList"), m_pictures, panes);
+    m_enginesView = makeTree(core.enginesList(), QStringLiteral("EnginesList"), m_pictures, panes);
     m_enginesView->setRootIsDecorated(false);
-    m_ftpView = makeTree(core.ftpList, QStringLiteral("FTPList"), m_pictures, panes);
+    m_ftpView = makeTree(core.ftpList(), QStringLiteral("FTPList"), m_pictures, panes);
 
     auto *detailsPane = new QWidget(panes);
     auto *detailsLayout = new QVBoxLayout(detailsPane);
     detailsLayout->setContentsMargins(0, 0, 0, 0);
-    m_linksView = makeTree(core.linksList, QStringLiteral("LinksList"), m_pictures, detailsPane);
+    m_linksView = makeTree(core.linksList(), QStringLiteral("LinksList"), m_pictures, detailsPane);
     m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
     detailsLayout->addWidget(m_linksView, 1);
     auto *info = new QGroupBox(QStringLiteral("Search Info:"), detailsPane);
@@ -102,9 +99,16 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
     buildStatusBar();
     resize(1100, 680);
 
-    connect(m_searchBtn, &QPushButton::clicked, this, [this] { m_core.search.SearchBtnClick(m_searchText->text()); });
-    connect(m_searchText, &QLineEdit::returnPressed, this, [this] { m_core.search.SearchBtnClick(m_searchText->text()); });
-    connect(&m_core.search, &SearchController::searchingChanged, this, [this](bool searching) {
+    // The one button starts a search or stops the running one.
+    const auto searchOrStop = [this] {
+        if (m_core.searching())
+            m_core.stopSearch();
+        else
+            m_core.startSearch(m_searchText->text());
+    };
+    connect(m_searchBtn, &QPushButton::clicked, this, searchOrStop);
+    connect(m_searchText, &QLineEdit::returnPressed, this, searchOrStop);
+    connect(&m_core, &Core::searchingChanged, this, [this](bool searching) {
         m_searchBtn->setText(searching ? QStringLiteral("Stop") : QStringLiteral("Search"));
     });
     connect(m_enginesView, &QTreeView::doubleClicked, this, &MainWindow::openSelectedEngine);
@@ -119,7 +123,7 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
 
     // Said once, when the window opens: otherwise every search would just find nothing. A file
     // with such a problem lists no engine, so one that does is not read a second time.
-    if (const QString problem = core.enginesList.count() == 0 ? CatalogueProblem(core.profile) : QString();
+    if (const QString problem = core.enginesList().count() == 0 ? core.catalogueProblem() : QString();
         !problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
             auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrune"),
@@ -134,7 +138,7 @@ MainWindow::MainWindow(Core &core, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    for (NodeTree *model : {&m_core.enginesList, &m_core.ftpList, &m_core.linksList})
+    for (NodeTree *model : {&m_core.enginesList(), &m_core.ftpList(), &m_core.linksList()})
         model->setDecorationProvider({});
 }
 
@@ -144,15 +148,17 @@ void MainWindow::buildMenus()
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    const char *layouts[] = {"List", "Half Detailed", "Detailed"};
+    const std::pair<const char *, ListLayout> layouts[] = {
+        {"List", ListLayout::List}, {"Half Detailed", ListLayout::HalfDetailed}, {"Detailed", ListLayout::Detailed}};
     auto *group = new QActionGroup(this);
     for (int i = 0; i < 3; ++i) {
-        m_viewTypes[i] = view->addAction(QString::fromLatin1(layouts[i]));
+        const ListLayout layout = layouts[i].second;
+        m_viewTypes[i] = view->addAction(QString::fromLatin1(layouts[i].first));
         m_viewTypes[i]->setCheckable(true);
-        m_viewTypes[i]->setChecked(m_core.preferences.listViewType == i + 1);
+        m_viewTypes[i]->setChecked(m_core.preferences().listViewType == layout);
         group->addAction(m_viewTypes[i]);
-        connect(m_viewTypes[i], &QAction::triggered, this, [this, i] {
-            m_core.preferences.listViewType = i + 1;
+        connect(m_viewTypes[i], &QAction::triggered, this, [this, layout] {
+            m_core.preferences().listViewType = layout;
             showSelectedServer();
         });
     }
@@ -160,30 +166,28 @@ void MainWindow::buildMenus()
     QMenu *tests = menuBar()->addMenu(QStringLiteral("&Tests"));
     m_testResults = tests->addAction(QStringLiteral("Test Results"));
     m_testResults->setCheckable(true);
-    m_testResults->setChecked(m_core.preferences.testingEnabled);
-    connect(m_testResults, &QAction::triggered, this, [this] {
-        m_core.tester.ToggleTestResults(m_core.search.searching());
-    });
-    tests->addAction(QStringLiteral("Re Test Results"), this, [this] {
-        m_core.tester.ReTestResults(m_core.search.searching());
-    });
-    connect(&m_core.tester, &ServerTester::testingEnabledChanged, m_testResults, &QAction::setChecked);
+    m_testResults->setChecked(m_core.testingEnabled());
+    connect(m_testResults, &QAction::triggered, &m_core, &Core::toggleTestResults);
+    tests->addAction(QStringLiteral("Re Test Results"), &m_core, &Core::retestResults);
+    connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
 
     m_resultsMenu = new QMenu(this);
-    m_resultsMenu->addAction(QStringLiteral("Connect"), this, [this] { resultsMenuClick(0); });
-    m_resultsMenu->addAction(QStringLiteral("Get File"), this, [this] { resultsMenuClick(1); });
-    m_resultsMenu->addAction(QStringLiteral("Copy Location"), this, [this] { resultsMenuClick(2); });
+    m_resultsMenu->addAction(QStringLiteral("Connect"), this, [this] { resultsMenuClick(ResultsCommand::Connect); });
+    m_resultsMenu->addAction(QStringLiteral("Get File"), this, [this] { resultsMenuClick(ResultsCommand::GetFile); });
+    m_resultsMenu->addAction(QStringLiteral("Copy Location"), this,
+                             [this] { resultsMenuClick(ResultsCommand::CopyLocation); });
 }
 
 void MainWindow::buildStatusBar()
 {
-    for (const QString &key : m_core.status.keys()) {
-        auto *label = new QLabel(m_core.status.text(key), this);
+    StatusLine &status = m_core.status();
+    for (const QString &key : status.keys()) {
+        auto *label = new QLabel(status.text(key), this);
         label->setObjectName(key);
         statusBar()->addWidget(label, key == u"Stats" ? 1 : 0);
         m_panels.insert(key, label);
     }
-    connect(&m_core.status, &StatusLine::textChanged, this, [this](const QString &key, const QString &text) {
+    connect(&status, &StatusLine::textChanged, this, [this](const QString &key, const QString &text) {
         if (QLabel *label = m_panels.value(key))
             label->setText(text);
     });
@@ -196,9 +200,7 @@ QLabel *MainWindow::statusPanel(const QString &key) const
 
 void MainWindow::openSelectedEngine()
 {
-    const int node = selectedNode(m_enginesView, m_core.enginesList);
-    if (node != 0)
-        ShellOpen(m_core.shell, m_core.enginesList.tag(node).toString());
+    m_core.openEngineHome(selectedNode(m_enginesView, m_core.enginesList()));
 }
 
 void MainWindow::showSelectedServer()
@@ -206,13 +208,7 @@ void MainWindow::showSelectedServer()
     for (QLineEdit *field : m_info)
         field->clear();
     m_shown = shownServer();
-    const int node = m_shown.node;
-    if (node == 0) {
-        m_core.linksList.clear();
-        return;
-    }
-    const SearchInfo info = ShowServerDetails(m_core.ftpList, node, m_core.state.servers,
-                                              m_core.preferences.listViewType, m_core.linksList);
+    const SearchInfo info = m_core.showServer(m_shown.node);
     // Directories open at once: the files are what the user came for.
     m_linksView->expandAll();
     m_info[0]->setText(info.address);
@@ -223,20 +219,18 @@ void MainWindow::showSelectedServer()
 
 MainWindow::ShownServer MainWindow::shownServer() const
 {
-    const int node = m_core.ftpList.nodeIndex(m_ftpView->currentIndex());
-    const int record = m_core.ftpList.tag(node).toInt();
-    const ServerTable &servers = m_core.state.servers;
-    const int entries = record > 0 && record <= servers.upperBound() ? servers[record].entryCount() : 0;
-    return {node, entries};
+    const int node = m_core.ftpList().nodeIndex(m_ftpView->currentIndex());
+    return {node, m_core.fileCount(node)};
 }
 
 QString MainWindow::selectedLink() const
 {
-    const int node = m_core.linksList.nodeIndex(m_linksView->currentIndex());
+    const NodeTree &links = m_core.linksList();
+    const int node = links.nodeIndex(m_linksView->currentIndex());
     // Directory nodes carry no link: only file nodes hand anything on.
-    if (node == 0 || m_core.linksList.picture(node) != u"File")
+    if (node == 0 || links.picture(node) != Picture::File)
         return {};
-    return m_core.linksList.key(node);
+    return links.key(node);
 }
 
 void MainWindow::showResultsMenu(const QPoint &position)
@@ -250,27 +244,20 @@ void MainWindow::showResultsMenu(const QPoint &position)
     m_resultsMenu->popup(m_linksView->viewport()->mapToGlobal(position));
 }
 
-void MainWindow::resultsMenuClick(int index)
+void MainWindow::resultsMenuClick(ResultsCommand command)
 {
     const QString link = selectedLink();
     if (link.isEmpty())
         return;
-    switch (index) {
-    case 0:
-    case 1: {
-        const HandOffResult result =
-            LaunchClient(link.toLatin1(), index == 1, m_core.preferences, m_core.profile, m_core.launcher, m_core.status);
-        // The panel keeps its short text; the reason is there for whoever points at it.
-        if (QLabel *stats = m_panels.value(QStringLiteral("Stats")))
-            stats->setToolTip(result.reason);
-        break;
-    }
-    case 2:
+    if (command == ResultsCommand::CopyLocation) {
         QGuiApplication::clipboard()->setText(link);
-        break;
-    default:
-        break;
+        return;
     }
+    const HandOffResult result =
+        m_core.handOff(link.toLatin1(), command == ResultsCommand::GetFile ? HandOff::GetFile : HandOff::Connect);
+    // The panel keeps its short text; the reason is there for whoever points at it.
+    if (QLabel *stats = m_panels.value(QStringLiteral("Stats")))
+        stats->setToolTip(result.reason);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

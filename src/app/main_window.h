@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/pictures.h"
+#include "app/detail/pictures.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -37,8 +37,9 @@ public:
     // The results menu: "Connect", "Get File", "Copy Location".
     QMenu *resultsMenu() const { return m_resultsMenu; }
 
+    enum class ResultsCommand { Connect, GetFile, CopyLocation };
     // The results menu commands on the selected file of the links list.
-    void resultsMenuClick(int index);
+    void resultsMenuClick(ResultsCommand command);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -2,8 +2,8 @@
 
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/profile.h"
-#include "ftpclient/client_template.h"
-#include "ftpclient/ftp_url.h"
+#include "ftpclient/detail/client_template.h"
+#include "ftpclient/detail/ftp_url.h"
 #include "platform/byte_text.h"
 #include "platform/launcher.h"
 #include "platform/status_line.h"
@@ -137,29 +137,30 @@ std::unique_ptr<QTemporaryFile> newScriptFile(const QString &scriptPath)
 
 } // namespace
 
-HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, const Profile &profile,
+HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &preferences, const Profile &profile,
                            Launcher &launcher, StatusLine &status)
 {
-    const auto fail = [&status](QString reason) {
+    using Problem = HandOffResult::Problem;
+    const auto fail = [&status](Problem problem, QString reason) {
         status.setText(kStatsPanel, kClientFailureText);
-        return HandOffResult{false, std::move(reason), {}};
+        return HandOffResult{false, problem, std::move(reason), {}};
     };
 
     // Any other six characters would be skipped as if they were the scheme, and what follows
     // taken for a host.
     if (!hasFtpScheme(link))
-        return fail(QStringLiteral("the link does not begin with ftp://"));
+        return fail(Problem::NotFtpLink, QStringLiteral("the link does not begin with ftp://"));
     const FtpLink parts = ParseFTPURL(link);
     if (!preferences.ftpLocal.endsWith(u'/'))
         preferences.ftpLocal.append(u'/');
     if (QString unsafe = unsafePiece(parts); !unsafe.isEmpty())
-        return fail(std::move(unsafe));
+        return fail(Problem::UnsafePiece, std::move(unsafe));
 
     const IniDocument settings = profile.snapshot(kSettingsFile);
     const QString clientKey = QStringLiteral("Client") + QString::number(preferences.ftpClient);
     const QString name = profileText(settings.value(QStringLiteral("Clients"), clientKey).value_or(QString()));
     if (name.isEmpty())
-        return fail(QStringLiteral("no FTP client is chosen: settings.dat lists no %1").arg(clientKey));
+        return fail(Problem::NoClient, QStringLiteral("no FTP client is chosen: settings.dat lists no %1").arg(clientKey));
     // settings.dat texts are its bytes, one character each.
     QByteArray arguments = profileText(settings.value(name, QStringLiteral("Args")).value_or(QString())).toLatin1();
 
@@ -168,7 +169,7 @@ HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &prefe
     const QByteArray local = QFile::encodeName(preferences.ftpLocal);
     const auto expand = [&](QByteArrayView text) {
         return ExpandTemplate(text, parts.host, parts.port, parts.user, parts.password, local, parts.path,
-                              parts.file, getFile);
+                              parts.file, kind == HandOff::GetFile);
     };
 
     const qsizetype marker = indexOfPercentS(arguments);
@@ -177,17 +178,17 @@ HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &prefe
         const QString templatePath = QDir(profile.programFolder()).filePath(name + QStringLiteral(".scr"));
         scriptTemplate = ReadTextFile(templatePath);
         if (!scriptTemplate)
-            return fail(QStringLiteral("the client template %1 cannot be read").arg(quoted(templatePath)));
+            return fail(Problem::NoTemplate, QStringLiteral("the client template %1 cannot be read").arg(quoted(templatePath)));
     }
     // Known to fail before a script is written.
     if (preferences.ftpPath.isEmpty())
-        return fail(QStringLiteral("no client program is set (FTP_PATH)"));
+        return fail(Problem::NoProgram, QStringLiteral("no client program is set (FTP_PATH)"));
 
     std::unique_ptr<QTemporaryFile> scriptFile;
     if (scriptTemplate) {
         scriptFile = newScriptFile(preferences.scriptPath);
         if (!scriptFile)
-            return fail(QStringLiteral("no script can be written beside %1").arg(quoted(preferences.scriptPath)));
+            return fail(Problem::ScriptFailed, QStringLiteral("no script can be written beside %1").arg(quoted(preferences.scriptPath)));
         arguments.replace(marker, 2, QFile::encodeName(scriptFile->fileName()));
         // An empty script is written too: the client must not find another hand-off's script.
         const QByteArray script = expand(*scriptTemplate);
@@ -195,7 +196,7 @@ HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &prefe
         scriptFile->close(); // flushes; a failure shows in error()
         if (!written || scriptFile->error() != QFileDevice::NoError) {
             scriptFile->remove();
-            return fail(QStringLiteral("the script %1 cannot be written").arg(quoted(scriptFile->fileName())));
+            return fail(Problem::ScriptFailed, QStringLiteral("the script %1 cannot be written").arg(quoted(scriptFile->fileName())));
         }
     }
     const QByteArray commandLine = expand(arguments);
@@ -205,7 +206,7 @@ HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &prefe
     if (!launcher.start(preferences.ftpPath, QProcess::splitCommand(QFile::decodeName(commandLine)))) {
         if (scriptFile)
             scriptFile->remove();
-        return fail(QStringLiteral("the client program %1 cannot be started").arg(quoted(preferences.ftpPath)));
+        return fail(Problem::NotStarted, QStringLiteral("the client program %1 cannot be started").arg(quoted(preferences.ftpPath)));
     }
-    return HandOffResult{true, {}, scriptFile ? scriptFile->fileName() : QString()};
+    return HandOffResult{true, Problem::None, {}, scriptFile ? scriptFile->fileName() : QString()};
 }

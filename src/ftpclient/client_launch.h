@@ -17,18 +17,33 @@ inline const QString kClientFailureText = QStringLiteral("Unable to run FTP Clie
 // after this time deletes it.
 inline constexpr std::chrono::seconds kScriptLifetime{3600};
 
+// The two hand-offs of the results menu: "Connect" drops the templates' optional sections, "Get
+// File" keeps them.
+enum class HandOff { Connect, GetFile };
+
 // What a hand-off came to.
 struct HandOffResult
 {
+    enum class Problem {
+        None,
+        NotFtpLink,   // the link does not begin with "ftp://"
+        UnsafePiece,  // a piece of the link could break out of the script or command line
+        NoClient,     // settings.dat lists no client at the chosen number
+        NoTemplate,   // the client's script template cannot be read
+        NoProgram,    // no client program is set
+        ScriptFailed, // the script cannot be written
+        NotStarted,   // the program does not start
+    };
+
     bool started = false;
+    Problem problem = Problem::None;
     QString reason; // why not, in words for the user; empty when started
     QString script; // the script file given to the client, if any
 
     explicit operator bool() const { return started; }
 };
 
-// Hands an "ftp://" link to the FTP client chosen in the preferences: "Get File" (`getFile`
-// true) keeps the templates' optional sections, "Connect" drops them. The client's "Args" and,
+// Hands an "ftp://" link to the FTP client chosen in the preferences as `kind` says. The client's "Args" and,
 // when they ask for the script ("%s"), its "<name>.scr" template are read afresh from the program
 // folder. The expanded script goes to a new owner-only file of its own beside
 // `preferences.scriptPath` ("script-XXXXXX.scr"), whose path takes the place of "%s", so that
@@ -43,5 +58,5 @@ struct HandOffResult
 // backslash. Other failures: no client at that number, a missing template, an empty `ftpPath`, a
 // script that cannot be written, a program that does not start. `preferences.ftpLocal` is given
 // its trailing "/" for good.
-HandOffResult LaunchClient(QByteArrayView link, bool getFile, Preferences &preferences, const Profile &profile,
-                  Launcher &launcher, StatusLine &status);
+HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &preferences, const Profile &profile,
+                           Launcher &launcher, StatusLine &status);

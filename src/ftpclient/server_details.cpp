@@ -1,15 +1,15 @@
 #include "ftpclient/server_details.h"
 
-#include "ftpclient/ftp_url.h"
+#include "ftpclient/detail/ftp_url.h"
 #include "platform/node_tree.h"
-#include "search/results.h"
+#include "search/server_table.h"
 
 namespace {
 
-const QString kPathPicture = QStringLiteral("Path");
-const QString kFilePicture = QStringLiteral("File");
+constexpr Picture kPathPicture = Picture::Path;
+constexpr Picture kFilePicture = Picture::File;
 
-void listFiles(const ServerRecord &record, int listViewType, NodeTree &linksList)
+void listFiles(const ServerRecord &record, ListLayout listViewType, NodeTree &linksList)
 {
     const QByteArray &serverURL = record.ServerURL();
     for (int j = 1; j <= record.entryCount(); ++j) {
@@ -17,13 +17,13 @@ void listFiles(const ServerRecord &record, int listViewType, NodeTree &linksList
         const QByteArray file = record.FileNames(j);
         const QString link = QString::fromLatin1(serverURL + path + file);
         switch (listViewType) {
-        case 1:
+        case ListLayout::List:
             linksList.add(link, QString::fromLatin1(file), 0, kFilePicture);
             break;
-        case 2:
+        case ListLayout::HalfDetailed:
             linksList.add(link, QString::fromLatin1(path + file), 0, kFilePicture);
             break;
-        case 3: {
+        case ListLayout::Detailed: {
             const QString directory = QString::fromLatin1(path);
             // A directory already listed keeps its node; its new file joins the others there.
             linksList.add(directory, directory, 0, kPathPicture);
@@ -40,7 +40,7 @@ void listFiles(const ServerRecord &record, int listViewType, NodeTree &linksList
 } // namespace
 
 SearchInfo ShowServerDetails(const NodeTree &ftpList, int selected, const ServerTable &servers,
-                             int listViewType, NodeTree &linksList)
+                             ListLayout listViewType, NodeTree &linksList)
 {
     linksList.beginBulkUpdate();
     linksList.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefs/preferences.h"
+
 #include <QString>
 
 class NodeTree;
@@ -17,9 +19,9 @@ struct SearchInfo
 };
 
 // What selecting node `selected` of `ftpList` shows: `linksList` is refilled with the server's
-// files in layout `listViewType` (1 List, 2 Half Detailed, 3 Detailed: directory nodes with their
+// files in layout `listViewType` (List, HalfDetailed, or Detailed: directory nodes with their
 // files; any other value lists nothing). A file node's key is its whole link, the key a hand-off
 // takes. The login details are filled only for a server under the "FTP" root; root nodes, and
 // servers under "HTTP", leave them empty. Texts carry the link's bytes one to one (Latin-1).
 SearchInfo ShowServerDetails(const NodeTree &ftpList, int selected, const ServerTable &servers,
-                             int listViewType, NodeTree &linksList);
+                             ListLayout listViewType, NodeTree &linksList);

@@ -7,7 +7,7 @@ struct NodeTree::Node
     QString key;
     QString text;
     QVariant tag;
-    QString picture;
+    Picture picture = Picture::None;
     bool checked = false;
     bool expanded = false;
     Node *parent = nullptr;
@@ -46,7 +46,7 @@ const std::vector<NodeTree::Node *> &NodeTree::siblingsOf(const Node *node) cons
     return node->parent ? node->parent->children : m_roots;
 }
 
-int NodeTree::add(const QString &key, const QString &text, int parent, const QString &picture)
+int NodeTree::add(const QString &key, const QString &text, int parent, Picture picture)
 {
     if (m_byKey.contains(key))
         return 0;
@@ -156,10 +156,10 @@ QVariant NodeTree::tag(int index) const
     return node ? node->tag : QVariant();
 }
 
-QString NodeTree::picture(int index) const
+Picture NodeTree::picture(int index) const
 {
     const Node *node = nodeAt(index);
-    return node ? node->picture : QString();
+    return node ? node->picture : Picture::None;
 }
 
 bool NodeTree::checked(int index) const
@@ -225,7 +225,7 @@ void NodeTree::setTag(int index, const QVariant &tag)
     changed(node, {TagRole});
 }
 
-void NodeTree::setPicture(int index, const QString &picture)
+void NodeTree::setPicture(int index, Picture picture)
 {
     Node *node = nodeAt(index);
     if (!node || node->picture == picture)
@@ -351,7 +351,7 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
             return node->checked ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::DecorationRole:
-        if (m_mode == DisplayMode::Pictures && m_decoration && !node->picture.isEmpty())
+        if (m_mode == DisplayMode::Pictures && m_decoration && node->picture != Picture::None)
             return m_decoration(node->picture);
         return {};
     case KeyRole:
@@ -359,7 +359,7 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
     case TagRole:
         return node->tag;
     case PictureKeyRole:
-        return node->picture;
+        return pictureKey(node->picture);
     case ExpandedRole:
         return node->expanded;
     default:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/picture.h"
+
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QString>
@@ -11,7 +13,7 @@
 
 // A tree of keyed nodes, the model behind every list of the window (engines, results, links,
 // update candidates). Nodes are addressed by their index in the order they were added, counting
-// from 1 like the tree control's Nodes collection; 0 means "no node". Lookup by key is O(1).
+// from 1; 0 means "no node". Lookup by key is O(1).
 class NodeTree final : public QAbstractItemModel
 {
     Q_OBJECT
@@ -35,7 +37,7 @@ public:
 
     // Adds a node as the last child of `parent` (0: a root node). Returns its index, or 0 when the
     // key is taken already (the addition fails and nothing changes).
-    int add(const QString &key, const QString &text, int parent = 0, const QString &picture = {});
+    int add(const QString &key, const QString &text, int parent = 0, Picture picture = Picture::None);
     // Removes the node and all of its descendants; later nodes move up.
     void remove(int index);
     void clear();
@@ -46,7 +48,7 @@ public:
     QString key(int index) const;
     QString text(int index) const;
     QVariant tag(int index) const;
-    QString picture(int index) const;
+    Picture picture(int index) const;
     bool checked(int index) const;
     bool expanded(int index) const;
     int parentOf(int index) const;
@@ -56,16 +58,16 @@ public:
 
     void setText(int index, const QString &text);
     void setTag(int index, const QVariant &tag);
-    void setPicture(int index, const QString &picture);
+    void setPicture(int index, Picture picture);
     void setChecked(int index, bool checked);
     void setExpanded(int index, bool expanded);
 
     DisplayMode displayMode() const { return m_mode; }
     void setDisplayMode(DisplayMode mode);
 
-    // Turns a picture key into what the view shows (an icon). Kept as a callback so that this
-    // model needs nothing of the GUI libraries.
-    using DecorationProvider = std::function<QVariant(const QString &pictureKey)>;
+    // Turns a picture into what the view shows (an icon). Kept as a callback so that this model
+    // needs nothing of the GUI libraries.
+    using DecorationProvider = std::function<QVariant(Picture picture)>;
     void setDecorationProvider(DecorationProvider provider);
 
     // Many additions at once (a server's file list): one model reset instead of a signal per row.

@@ -1,5 +1,11 @@
 #include "platform/status_line.h"
 
+QStringList statusPanelKeys()
+{
+    return {QStringLiteral("Results"), QStringLiteral("Sockets"), QStringLiteral("TSockets"),
+            QStringLiteral("Queued"), QStringLiteral("Stats")};
+}
+
 StatusLine::StatusLine(QStringList keys, QObject *parent)
     : QObject(parent)
     , m_keys(std::move(keys))

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+// The panels of the program's status line, in the order they stand: "Results", "Sockets" and
+// "Queued" belong to the search, "TSockets" to the tester, "Stats" to the hand-off.
+QStringList statusPanelKeys();
+
 // The status line as keyed panel texts; the window binds one label to each panel.
 class StatusLine final : public QObject
 {

@@ -56,7 +56,7 @@ Preferences LoadPreferences(const PreferenceStore &store, const QString &program
 {
     Preferences p;
     p.testingEnabled = readBool(store, QStringLiteral("TestStopped"), false);
-    p.listViewType = readInt(store, QStringLiteral("ListViewType"), 3);
+    p.listViewType = static_cast<ListLayout>(readInt(store, QStringLiteral("ListViewType"), 3));
     p.maxTest = readInt(store, QStringLiteral("max_test"), 10);
     p.maxSearch = readInt(store, QStringLiteral("max_search"), 10);
     p.useProxy = readBool(store, QStringLiteral("UseProxy"), false);
@@ -72,5 +72,5 @@ Preferences LoadPreferences(const PreferenceStore &store, const QString &program
 void SaveShutdownPreferences(const Preferences &p, PreferenceStore &store)
 {
     store.write(QStringLiteral("TestStopped"), preferenceBoolText(p.testingEnabled));
-    store.write(QStringLiteral("ListViewType"), QString::number(p.listViewType));
+    store.write(QStringLiteral("ListViewType"), QString::number(static_cast<int>(p.listViewType)));
 }

@@ -31,6 +31,10 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
+// How the links list shows a server's files. The stored number is the value; a stored number
+// outside these lists nothing.
+enum class ListLayout { List = 1, HalfDetailed = 2, Detailed = 3 };
+
 // The preferences while the program runs. Stored as texts: numbers in decimal, Booleans as
 // "-1"/"0".
 struct Preferences
@@ -44,7 +48,7 @@ struct Preferences
     QString ftpLocal;          // "FTP_LOCAL", default the program folder
     QString ftpPath;           // "FTP_PATH"
     int ftpClient = 0;         // "FTP_CLIENT", 1-based client number; 0 none
-    int listViewType = 3;      // "ListViewType": 1 List, 2 Half Detailed, 3 Detailed
+    ListLayout listViewType = ListLayout::Detailed; // "ListViewType"
     QString scriptPath;        // not stored: the program folder's script.scr
 };
 

@@ -2,9 +2,10 @@
 
 #include "platform/node_tree.h"
 #include "search/link_scanner.h"
+#include "search/marks.h"
 #include "search/search_state.h"
 #include "search/server_url.h"
-#include "search/status.h"
+#include "search/detail/status.h"
 
 #include <limits>
 
@@ -23,10 +24,10 @@ void Results::startSearch()
     m_staged.clear();
     m_ftpList.clear();
     m_hosts.clear();
-    const QString engine = QStringLiteral("Engine");
-    m_ftpRoot = m_ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, engine);
+    const Picture root = pictureOf(ServerMark::Root);
+    m_ftpRoot = m_ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, root);
     m_ftpList.setExpanded(m_ftpRoot, true);
-    m_httpRoot = m_ftpList.add(QStringLiteral("HTTP"), QStringLiteral("HTTP"), 0, engine);
+    m_httpRoot = m_ftpList.add(QStringLiteral("HTTP"), QStringLiteral("HTTP"), 0, root);
     m_ftpList.setExpanded(m_httpRoot, true);
 }
 
@@ -111,7 +112,7 @@ int Results::addServer(QByteArrayView serverURL, QByteArrayView host, quint32 ho
         return 0;
     // Fails only for a link without "://" whose server URL is a root's key.
     const int node = m_ftpList.add(QString::fromLatin1(serverURL), QString::fromLatin1(host), parent,
-                                   isHTTP ? QStringLiteral("Working") : QStringLiteral("Untested"));
+                                   pictureOf(isHTTP ? ServerMark::Http : ServerMark::Untested));
     if (node == 0)
         return 0;
     const int record = m_state.servers.add(serverURL.toByteArray());

@@ -4,17 +4,15 @@
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
 #include "search/page_extraction.h"
-#include "search/query_url.h"
+#include "search/detail/query_url.h"
+#include "search/marks.h"
 #include "search/results.h"
 #include "search/search_state.h"
-#include "search/status.h"
+#include "search/detail/status.h"
 
 #include <QTimer>
 
 namespace {
-
-const QString kQuestionMark = QStringLiteral("QuestionMark");
-const QString kCheckMark = QStringLiteral("CheckMark");
 
 // The whole response's size when its header is complete and names a Content-Length, capped: a
 // hint to size the page once instead of growing it piece by piece. -1 otherwise. Completion
@@ -49,15 +47,16 @@ struct SearchController::FetchTimers final : QObject
     QTimer total;
 };
 
-SearchController::SearchController(Parts parts, TimeLimits limits, QObject *parent)
+SearchController::SearchController(Services services, TimeLimits limits, QObject *parent)
     : QObject(parent)
-    , m_parts(parts)
+    , m_services(services)
     , m_limits(limits)
 {
+    UpdateStatus(m_services.state, m_services.status);
     connect(&m_sockets, &SocketArray::connected, this, &SearchController::onConnected);
     connect(&m_sockets, &SocketArray::dataArrival, this, &SearchController::onData);
-    connect(&m_sockets, &SocketArray::closed, this, &SearchController::onClosedOrFailed);
-    connect(&m_sockets, &SocketArray::error, this, &SearchController::onClosedOrFailed);
+    connect(&m_sockets, &SocketArray::closed, this, [this](int i) { endFetch(i, EngineOutcome::End::Closed); });
+    connect(&m_sockets, &SocketArray::error, this, [this](int i) { endFetch(i, EngineOutcome::End::Failed); });
 }
 
 SearchController::~SearchController()
@@ -76,27 +75,26 @@ void SearchController::SearchBtnClick(const QString &searchText)
     if (searchString.isEmpty())
         return;
 
-    SearchState &state = m_parts.state;
-    NodeTree &engines = m_parts.enginesList;
+    SearchState &state = m_services.state;
+    NodeTree &engines = m_services.enginesList;
     emit testsMustStop();
     // Pages of an earlier, stopped search must not add their links to this one.
     abortExtractions();
-    state.engineActive = m_storeActiveFlags ? SaveActiveFlags(engines, m_parts.profile) : ActiveFlags(engines);
+    state.engineActive = m_storeActiveFlags ? SaveActiveFlags(engines, m_services.profile) : ActiveFlags(engines);
     engines.setDisplayMode(NodeTree::DisplayMode::Pictures);
-    m_parts.linksList.clear();
+    m_services.linksList.clear();
     m_searching = true;
     emit searchingChanged(true);
 
     state.resultCount = 0;
     state.searchString = searchString;
-    UpdateStatus(state, m_parts.status);
+    UpdateStatus(state, m_services.status);
     const int n = engines.count();
     state.pageData = QVector<QByteArray>(n + 1);
     state.queryURLs = QVector<QByteArray>(n + 1);
     ClearEngineImages();
-    state.testsHalted = false;
     state.searchStopped = false;
-    m_parts.results.startSearch();
+    m_services.results.startSearch();
     m_dispatchCursor = 1;
     m_enginesLeft = 0;
     for (int i = 1; i <= dispatchedEngines(); ++i)
@@ -109,15 +107,15 @@ void SearchController::StopSearch()
     // Stopping twice must not end the search twice (and start the tests twice).
     if (!m_searching)
         return;
-    SearchState &state = m_parts.state;
+    SearchState &state = m_services.state;
     state.searchStopped = true;
-    const NodeTree &engines = m_parts.enginesList;
+    const NodeTree &engines = m_services.enginesList;
     for (int i = 1; i <= engines.count(); ++i) {
-        if (engines.picture(i) == kQuestionMark)
+        if (engineMark(engines, i) == EngineMark::Asking)
             CloseSock(i);
     }
     state.activeSearchSockets = 0;
-    UpdateStatus(state, m_parts.status);
+    UpdateStatus(state, m_services.status);
     SearchFinished();
 }
 
@@ -126,38 +124,38 @@ void SearchController::DispatchEngines()
     // A page that completes after the search ended (stopped) starts nothing and ends nothing.
     if (!m_searching)
         return;
-    SearchState &state = m_parts.state;
-    NodeTree &engines = m_parts.enginesList;
+    SearchState &state = m_services.state;
+    NodeTree &engines = m_services.enginesList;
     const int n = dispatchedEngines();
     // Every engine before the cursor has been started or takes no part: each engine is looked at
     // once per search, not once per finished page.
     for (; m_dispatchCursor <= n; ++m_dispatchCursor) {
         const int i = m_dispatchCursor;
-        if (!engines.picture(i).isEmpty() || !state.engineActive[i])
+        if (engineMark(engines, i) != EngineMark::Waiting || !state.engineActive[i])
             continue;
         // The limit is read at every start, so a changed maxSearch applies at once.
-        if (state.activeSearchSockets >= m_parts.preferences.maxSearch)
+        if (state.activeSearchSockets >= m_services.preferences.maxSearch)
             break;
-        engines.setPicture(i, kQuestionMark);
+        setMark(engines, i, EngineMark::Asking);
         m_sockets.create(i);
         ++state.activeSearchSockets;
-        UpdateStatus(state, m_parts.status);
+        UpdateStatus(state, m_services.status);
         state.queryURLs[i] = BuildQueryURL(engines.key(i).toLatin1(), state.searchString);
         ConnectSock(i);
     }
-    // Every active engine shows "CheckMark".
+    // Every active engine is Done.
     if (m_enginesLeft == 0)
         SearchFinished();
 }
 
 int SearchController::dispatchedEngines() const
 {
-    return std::min<int>(m_parts.enginesList.count(), static_cast<int>(m_parts.state.engineActive.size()) - 1);
+    return std::min<int>(m_services.enginesList.count(), static_cast<int>(m_services.state.engineActive.size()) - 1);
 }
 
 void SearchController::SearchFinished()
 {
-    NodeTree &engines = m_parts.enginesList;
+    NodeTree &engines = m_services.enginesList;
     engines.setDisplayMode(NodeTree::DisplayMode::CheckBoxes);
     RestoreEngineChecks();
     m_searching = false;
@@ -167,28 +165,28 @@ void SearchController::SearchFinished()
 
 void SearchController::ClearEngineImages()
 {
-    NodeTree &engines = m_parts.enginesList;
+    NodeTree &engines = m_services.enginesList;
     for (int i = 1; i <= engines.count(); ++i)
-        engines.setPicture(i, QString());
+        setMark(engines, i, EngineMark::Waiting);
 }
 
 void SearchController::RestoreEngineChecks()
 {
-    NodeTree &engines = m_parts.enginesList;
-    const QVector<bool> &active = m_parts.state.engineActive;
+    NodeTree &engines = m_services.enginesList;
+    const QVector<bool> &active = m_services.state.engineActive;
     for (int i = 1; i <= engines.count() && i < active.size(); ++i)
         engines.setChecked(i, active[i]);
 }
 
 void SearchController::ConnectSock(int i)
 {
-    const Preferences &prefs = m_parts.preferences;
+    const Preferences &prefs = m_services.preferences;
     startTimers(i);
     if (prefs.useProxy) {
         m_sockets.connectTo(i, prefs.proxyAddress, prefs.proxyPort);
         return;
     }
-    const FetchTarget target = fetchTarget(m_parts.state.queryURLs[i]);
+    const FetchTarget target = fetchTarget(m_services.state.queryURLs[i]);
     m_sockets.connectTo(i, QString::fromLatin1(target.host), target.port);
 }
 
@@ -205,12 +203,12 @@ void SearchController::CloseSock(int i)
 
 void SearchController::onConnected(int i)
 {
-    m_sockets.send(i, pageRequest(m_parts.state.queryURLs[i], m_parts.preferences.useProxy));
+    m_sockets.send(i, pageRequest(m_services.state.queryURLs[i], m_services.preferences.useProxy));
 }
 
 void SearchController::onData(int i)
 {
-    QByteArray &page = m_parts.state.pageData[i];
+    QByteArray &page = m_services.state.pageData[i];
     const bool first = page.isEmpty();
     m_sockets.appendAllTo(i, page);
     if (first) {
@@ -220,19 +218,26 @@ void SearchController::onData(int i)
     }
     if (page.size() >= m_limits.pageCap) {
         page.truncate(m_limits.pageCap);
-        FinishPage(i);
+        endFetch(i, EngineOutcome::End::TooLarge);
         return;
     }
     if (FetchTimers *timers = m_timers.value(i))
         timers->silence.start();
 }
 
-void SearchController::onClosedOrFailed(int i)
+void SearchController::endFetch(int i, EngineOutcome::End end, const QString &reason)
 {
-    // Whatever is still buffered belongs to the page.
-    m_sockets.appendAllTo(i, m_parts.state.pageData[i]);
-    if (m_parts.state.pageData[i].size() > m_limits.pageCap)
-        m_parts.state.pageData[i].truncate(m_limits.pageCap);
+    // Only the first end of a fetch counts: a close may follow a time-out that ended it already.
+    if (!m_sockets.exists(i))
+        return;
+    QByteArray &page = m_services.state.pageData[i];
+    if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
+        // Whatever is still buffered belongs to the page.
+        m_sockets.appendAllTo(i, page);
+        if (page.size() > m_limits.pageCap)
+            page.truncate(m_limits.pageCap);
+    }
+    m_outcomes.insert(i, EngineOutcome{i, end, reason, page.size()});
     FinishPage(i);
 }
 
@@ -241,10 +246,11 @@ void SearchController::startTimers(int i)
     delete m_timers.take(i);
     auto *timers = new FetchTimers;
     m_timers.insert(i, timers);
-    for (QTimer *timer : {&timers->silence, &timers->total}) {
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, i] { FinishPage(i); });
-    }
+    const auto ends = [this, i](EngineOutcome::End end) { return [this, i, end] { endFetch(i, end); }; };
+    timers->silence.setSingleShot(true);
+    timers->total.setSingleShot(true);
+    connect(&timers->silence, &QTimer::timeout, this, ends(EngineOutcome::End::Silent));
+    connect(&timers->total, &QTimer::timeout, this, ends(EngineOutcome::End::TimedOut));
     timers->silence.start(m_limits.pageSilence);
     timers->total.start(m_limits.pageTotal);
 }
@@ -253,21 +259,23 @@ void SearchController::FinishPage(int i)
 {
     if (!m_sockets.exists(i))
         return;
-    SearchState &state = m_parts.state;
+    SearchState &state = m_services.state;
+    if (!m_outcomes.contains(i))
+        m_outcomes.insert(i, EngineOutcome{i, EngineOutcome::End::Closed, {}, state.pageData[i].size()});
     CloseSock(i);
     --state.activeSearchSockets;
-    UpdateStatus(state, m_parts.status);
+    UpdateStatus(state, m_services.status);
 
-    auto *extraction = new PageExtraction(state, m_parts.results, this);
+    auto *extraction = new PageExtraction(state, m_services.results, this);
     m_extractions.insert(i, extraction);
     connect(extraction, &PageExtraction::finished, this, [this, i, extraction] {
         m_extractions.remove(i);
         extraction->deleteLater();
         // Nothing reads a page once its links are out; a big crawl should not keep them all.
-        m_parts.state.pageData[i] = QByteArray();
-        m_parts.enginesList.setPicture(i, kCheckMark);
+        m_services.state.pageData[i] = QByteArray();
+        setMark(m_services.enginesList, i, EngineMark::Done);
         --m_enginesLeft;
-        emit engineDone(i);
+        emit engineFinished(m_outcomes.take(i));
         DispatchEngines();
     });
     extraction->start(state.pageData[i], 3);
@@ -278,4 +286,5 @@ void SearchController::abortExtractions()
     // Deleting a job cancels its next slice; never called from inside a job's own signal.
     qDeleteAll(m_extractions);
     m_extractions.clear();
+    m_outcomes.clear();
 }

@@ -10,11 +10,27 @@
 class NodeTree;
 class PageExtraction;
 class Profile;
-class QTimer;
 class Results;
 class StatusLine;
 struct Preferences;
 struct SearchState;
+
+// How one engine's page came to an end, told once its links are out.
+struct EngineOutcome
+{
+    enum class End {
+        Closed,   // the server closed the connection: the whole page
+        Failed,   // the connection could not be made or broke; `reason` says why
+        Silent,   // nothing arrived for TimeLimits::pageSilence
+        TimedOut, // still arriving after TimeLimits::pageTotal
+        TooLarge, // cut at TimeLimits::pageCap
+    };
+
+    int engine = 0; // node index in the engine list
+    End end = End::Closed;
+    QString reason;
+    qsizetype pageBytes = 0; // the response as received, header included
+};
 
 // Runs a search: sends the query to every active engine, at most `maxSearch` pages at once, hands
 // each finished page to the link extraction, and returns to rest when every active engine is done
@@ -25,7 +41,7 @@ class SearchController final : public QObject
     Q_DISABLE_COPY_MOVE(SearchController)
 
 public:
-    struct Parts
+    struct Services
     {
         SearchState &state;
         Preferences &preferences;
@@ -36,7 +52,7 @@ public:
         Results &results;
     };
 
-    explicit SearchController(Parts parts, TimeLimits limits = {}, QObject *parent = nullptr);
+    explicit SearchController(Services services, TimeLimits limits = {}, QObject *parent = nullptr);
     ~SearchController() override;
 
     // Whether a search start stores the engines' check boxes in settings.dat (the window does;
@@ -50,14 +66,6 @@ public:
     // A blank text starts nothing.
     void SearchBtnClick(const QString &searchText);
     void StopSearch();
-    void DispatchEngines();
-    void SearchFinished();
-    void ClearEngineImages();
-    void RestoreEngineChecks();
-
-    void ConnectSock(int i);
-    void CloseSock(int i);
-    void FinishPage(int i);
 
 signals:
     void searchingChanged(bool searching);
@@ -65,25 +73,37 @@ signals:
     void testsMustStop();
     // A search returned to rest (finished or stopped); the tester may start.
     void searchEnded();
-    // Engine i's page is done: fetched and extracted.
-    void engineDone(int i);
+    // An engine's page is done: fetched and its links extracted.
+    void engineFinished(const EngineOutcome &outcome);
 
 private:
+    friend class SearchControllerProbe;
+
+    void DispatchEngines();
+    void SearchFinished();
+    void ClearEngineImages();
+    void RestoreEngineChecks();
+    void ConnectSock(int i);
+    void CloseSock(int i);
+    void FinishPage(int i);
+
     void onConnected(int i);
     void onData(int i);
-    void onClosedOrFailed(int i);
+    void endFetch(int i, EngineOutcome::End end, const QString &reason = {});
     void startTimers(int i);
     void abortExtractions();
     // The engines a search may start: nodes 1 to this.
     int dispatchedEngines() const;
 
-    Parts m_parts;
+    Services m_services;
     TimeLimits m_limits;
     SocketArray m_sockets;
     // Per open page socket: silence and overall time limits.
     struct FetchTimers;
     QHash<int, FetchTimers *> m_timers;
     QHash<int, PageExtraction *> m_extractions;
+    // How each page in hand ended, until its links are out.
+    QHash<int, EngineOutcome> m_outcomes;
     // The first engine that DispatchEngines has not yet passed, and the active engines of this
     // search not yet done.
     int m_dispatchCursor = 1;

@@ -12,10 +12,8 @@ struct SearchState
 {
     int resultCount = 0;
     int activeSearchSockets = 0;
-    int activeTestSockets = 0;
     int pagesQueued = 0; // shown in "Queued"; nothing changes it
     bool searchStopped = false;
-    bool testsHalted = false;
 
     QByteArray searchString; // trimmed search text as sent, each blank a "+"
 

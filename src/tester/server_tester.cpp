@@ -4,36 +4,25 @@
 #include "platform/socket_array.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
-#include "search/search_state.h"
 #include "search/server_url.h"
-#include "search/status.h"
 
 #include <QTimer>
 
 #include <algorithm>
 
-namespace {
-
-QString untested() { return QStringLiteral("Untested"); }
-QString underTest() { return QStringLiteral("QuestionMark"); }
-QString alive() { return QStringLiteral("CheckMark"); }
-QString dead() { return QStringLiteral("Dead"); }
-
-} // namespace
-
-ServerTester::ServerTester(SearchState &state, NodeTree &ftpList, Preferences &preferences, StatusLine &status,
-                           TimeLimits limits, QObject *parent)
+ServerTester::ServerTester(NodeTree &ftpList, Preferences &preferences, StatusLine &status, TimeLimits limits,
+                           QObject *parent)
     : QObject(parent)
-    , m_state(state)
     , m_ftpList(ftpList)
     , m_preferences(preferences)
     , m_status(status)
     , m_limits(limits)
     , m_testSock(new SocketArray(this))
 {
-    connect(m_testSock, &SocketArray::connected, this, [this](int slot) { finishTest(slot, alive()); });
-    connect(m_testSock, &SocketArray::error, this, [this](int slot) { finishTest(slot, dead()); });
+    connect(m_testSock, &SocketArray::connected, this, [this](int slot) { finishTest(slot, ServerMark::Alive); });
+    connect(m_testSock, &SocketArray::error, this, [this](int slot) { finishTest(slot, ServerMark::Dead); });
     watchTree();
+    updateStatus();
 }
 
 ServerTester::~ServerTester() = default;
@@ -47,7 +36,7 @@ void ServerTester::watchTree()
                 const QModelIndex parent = topLeft.parent();
                 for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
                     const int node = m_ftpList.nodeIndex(m_ftpList.index(row, 0, parent));
-                    if (node > 0 && node < m_cursor && m_ftpList.picture(node) == untested())
+                    if (node > 0 && node < m_cursor && serverMark(m_ftpList, node) == ServerMark::Untested)
                         rewindTo(node);
                 }
             });
@@ -70,7 +59,7 @@ void ServerTester::StartTests()
 {
     // Only reached with no test under way; should a caller break that, the running tests are given
     // back first so that no socket outlives the slot table that tracks it.
-    if (m_state.activeTestSockets > 0)
+    if (m_activeTestSockets > 0)
         StopTests();
 
     const int size = std::max(m_preferences.maxTest, 0);
@@ -83,72 +72,73 @@ void ServerTester::StartTests()
         timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
         timer->setInterval(m_limits.serverTest);
-        connect(timer.get(), &QTimer::timeout, this, [this, k] { finishTest(k, dead()); });
+        connect(timer.get(), &QTimer::timeout, this, [this, k] { finishTest(k, ServerMark::Dead); });
     }
-    m_state.testsHalted = false;
+    m_testsHalted = false;
     ScheduleTests();
 }
 
 void ServerTester::StopTests()
 {
-    m_state.testsHalted = true;
+    m_testsHalted = true;
     for (int k = 1; k < m_testSlots.size(); ++k) {
         const int node = m_testSlots[k];
         if (node > 0) {
-            if (m_ftpList.picture(node) == underTest())
-                m_ftpList.setPicture(node, untested());
+            if (serverMark(m_ftpList, node) == ServerMark::UnderTest)
+                setMark(m_ftpList, node, ServerMark::Untested);
             FreeTestSlot(k);
         }
     }
-    m_state.activeTestSockets = 0;
+    m_activeTestSockets = 0;
     rewindTo(1);
-    UpdateStatus(m_state, m_status);
+    updateStatus();
 }
 
 void ServerTester::ScheduleTests()
 {
-    if (m_state.testsHalted)
+    if (m_testsHalted)
         return;
     // The slot table bounds the tests even when `maxTest` was raised after it was sized.
     const int limit = std::min(m_preferences.maxTest, static_cast<int>(m_testSlots.size()) - 1);
     const int n = m_ftpList.count();
     for (; m_cursor <= n; ++m_cursor) {
-        if (m_state.activeTestSockets >= limit)
+        if (m_activeTestSockets >= limit)
             return;
         const int i = m_cursor;
-        if (m_ftpList.picture(i) != untested())
+        if (serverMark(m_ftpList, i) != ServerMark::Untested)
             continue;
 
         const QByteArray key = m_ftpList.key(i).toLatin1();
         const ServerAddress address = ParseServer(key);
         if (address.host.isEmpty()) {
             // Nothing to connect to: no socket is spent on it.
-            m_ftpList.setPicture(i, dead());
+            setMark(m_ftpList, i, ServerMark::Dead);
+            emit serverTested(i, ServerMark::Dead);
             continue;
         }
 
-        int k = m_state.activeTestSockets + 1;
-        for (int slot = 1; slot <= m_state.activeTestSockets; ++slot) {
+        int k = m_activeTestSockets + 1;
+        for (int slot = 1; slot <= m_activeTestSockets; ++slot) {
             if (m_testSlots[slot] == -1) {
                 k = slot;
                 break;
             }
         }
-        m_state.activeTestSockets += 1;
-        m_ftpList.setPicture(i, underTest());
+        m_activeTestSockets += 1;
+        setMark(m_ftpList, i, ServerMark::UnderTest);
         m_testSock->create(k);
         m_testSlots[k] = i;
         m_testSock->connectTo(k, QString::fromLatin1(Unbracketed(address.host)), address.port);
         m_deadlines[static_cast<std::size_t>(k)]->start();
-        UpdateStatus(m_state, m_status);
+        updateStatus();
     }
-    if (m_state.activeTestSockets == 0)
+    if (m_activeTestSockets == 0)
         emit allServersTested();
 }
 
 bool ServerTester::allTested() const
 {
-    return m_state.activeTestSockets == 0 && m_cursor > m_ftpList.count();
+    return m_activeTestSockets == 0 && m_cursor > m_ftpList.count();
 }
 
 void ServerTester::FreeTestSlot(int slot)
@@ -161,25 +151,32 @@ void ServerTester::FreeTestSlot(int slot)
     m_testSock->destroy(slot);
 }
 
-void ServerTester::finishTest(int slot, const QString &mark)
+void ServerTester::finishTest(int slot, ServerMark mark)
 {
     // A late answer for a slot given back already (a stop, a time-out) is no test of anything.
     if (slot < 1 || slot >= m_testSlots.size() || m_testSlots[slot] <= 0)
         return;
-    m_ftpList.setPicture(m_testSlots[slot], mark);
+    const int node = m_testSlots[slot];
+    setMark(m_ftpList, node, mark);
     FreeTestSlot(slot);
-    m_state.activeTestSockets -= 1;
-    UpdateStatus(m_state, m_status);
+    m_activeTestSockets -= 1;
+    updateStatus();
+    emit serverTested(node, mark);
     ScheduleTests();
+}
+
+void ServerTester::updateStatus()
+{
+    m_status.setText(QStringLiteral("TSockets"), QStringLiteral("Active Test Sockets: %1").arg(m_activeTestSockets));
 }
 
 void ServerTester::ResetTestMarks()
 {
     const int n = m_ftpList.count();
     for (int i = 1; i <= n; ++i) {
-        const QString picture = m_ftpList.picture(i);
-        if (picture != QLatin1StringView("Working") && picture != QLatin1StringView("Engine"))
-            m_ftpList.setPicture(i, untested());
+        const ServerMark mark = serverMark(m_ftpList, i);
+        if (mark != ServerMark::Http && mark != ServerMark::Root)
+            setMark(m_ftpList, i, ServerMark::Untested);
     }
     rewindTo(1);
 }
@@ -218,7 +215,7 @@ bool ServerTester::ReTestResults(bool searchRunning)
 void ServerTester::haltForSearch()
 {
     StopTests();
-    m_state.testsHalted = false;
+    m_testsHalted = false;
 }
 
 void ServerTester::resumeAfterSearch()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/time_limits.h"
+#include "search/marks.h"
 
 #include <QObject>
 #include <QVector>
@@ -13,37 +14,31 @@ class QTimer;
 class SocketArray;
 class StatusLine;
 struct Preferences;
-struct SearchState;
 
-// Tests the FTP servers of the result tree: opens a TCP connection to each "Untested" server node,
-// at most `maxTest` at a time, in node order, and marks it "CheckMark" when the connection is
-// accepted or "Dead" when it fails or stays unanswered for `TimeLimits::serverTest`.
+// Tests the FTP servers of the result tree: opens a TCP connection to each Untested server node,
+// at most `maxTest` at a time, in node order, and marks it Alive when the connection is accepted
+// or Dead when it fails or stays unanswered for `TimeLimits::serverTest`. It keeps the "TSockets"
+// panel of the status line.
 class ServerTester final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerTester)
 
 public:
-    ServerTester(SearchState &state, NodeTree &ftpList, Preferences &preferences, StatusLine &status,
-                 TimeLimits limits = {}, QObject *parent = nullptr);
+    ServerTester(NodeTree &ftpList, Preferences &preferences, StatusLine &status, TimeLimits limits = {},
+                 QObject *parent = nullptr);
     ~ServerTester() override;
 
-    // Sizes the slot table from the current `maxTest`, clears `testsHalted` and schedules.
+    // Sizes the slot table from the current `maxTest`, lets scheduling run and schedules.
     void StartTests();
-    // Halts scheduling, gives back every busy slot (its node goes back to "Untested") and zeroes
+    // Halts scheduling, gives back every busy slot (its node goes back to Untested) and zeroes
     // `activeTestSockets`.
     void StopTests();
-    // Starts tests on the next "Untested" nodes while slots are free.
-    void ScheduleTests();
-    // Marks the slot free and drops its socket; a slot that is free already is no error.
-    void FreeTestSlot(int slot);
-    // Every node but the roots ("Engine") and the HTTP servers ("Working") back to "Untested".
-    void ResetTestMarks();
 
     // The "Test Results" command: switches automatic testing on or off and returns the new tick.
     // Switching on starts tests at once unless a search runs.
     bool ToggleTestResults(bool searchRunning);
-    // The "Re Test Results" command: every server back to "Untested", testing on, and tests start
+    // The "Re Test Results" command: every server back to Untested, testing on, and tests start
     // at once unless a search runs. Returns the new tick (always true).
     bool ReTestResults(bool searchRunning);
 
@@ -52,37 +47,49 @@ public:
     void haltForSearch();
     void resumeAfterSearch();
 
-    // Element 0 is never used; element k: 0 never used, -1 free, > 0 the node under test on slot k.
-    const QVector<int> &testSlots() const { return m_testSlots; }
     bool testingEnabled() const;
+    int activeTestSockets() const { return m_activeTestSockets; }
     // True when no server is under test and none is left before the end of the list (also before
     // any schedule, when the list is empty); costs nothing, so that a caller may ask after every
     // test.
     bool allTested() const;
 
 signals:
+    // Node `node` got its mark: Alive or Dead.
+    void serverTested(int node, ServerMark mark);
     // A schedule found nothing left to test and nothing under test.
     void allServersTested();
     // The tick of "Test Results" changed.
     void testingEnabledChanged(bool enabled);
 
 private:
-    void finishTest(int slot, const QString &mark);
+    friend class ServerTesterProbe;
+
+    // Starts tests on the next Untested nodes while slots are free.
+    void ScheduleTests();
+    // Marks the slot free and drops its socket; a slot that is free already is no error.
+    void FreeTestSlot(int slot);
+    // Every node but the roots and the HTTP servers back to Untested.
+    void ResetTestMarks();
+    void finishTest(int slot, ServerMark mark);
+    void updateStatus();
     void setTestingEnabled(bool enabled);
     void rewindTo(int index);
     void watchTree();
 
-    SearchState &m_state;
     NodeTree &m_ftpList;
     Preferences &m_preferences;
     StatusLine &m_status;
     const TimeLimits m_limits;
 
     SocketArray *m_testSock;
+    int m_activeTestSockets = 0;
+    bool m_testsHalted = false;
+    // Element 0 is never used; element k: 0 never used, -1 free, > 0 the node under test on slot k.
     QVector<int> m_testSlots{0};
     // One answer deadline per slot, parallel to m_testSlots.
     std::vector<std::unique_ptr<QTimer>> m_deadlines;
-    // Every node before it holds a mark other than "Untested", so a schedule starts here instead of
-    // at node 1; anything that may put an earlier node back to "Untested" moves it back.
+    // Every node before it holds a mark other than Untested, so a schedule starts here instead of
+    // at node 1; anything that may put an earlier node back to Untested moves it back.
     int m_cursor = 1;
 };

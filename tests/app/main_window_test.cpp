@@ -58,7 +58,7 @@ TEST_F(MainWindowTest, ADoubleClickOpensTheSelectedEnginesHomePage)
     QTreeView *view = window->enginesView();
     emit view->doubleClicked(QModelIndex());
     EXPECT_TRUE(shell.opened.isEmpty()); // nothing selected, nothing opened
-    const QRect rect = view->visualRect(core.enginesList.modelIndex(2));
+    const QRect rect = view->visualRect(core.enginesList().modelIndex(2));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     EXPECT_EQ(shell.opened, QStringList{u"http://beta/"_s});
@@ -69,11 +69,11 @@ TEST_F(MainWindowTest, ClosingStoresTheEngineTicksAndTheTestMenu)
 {
     auto window = open();
     window->testResultsAction()->trigger();
-    EXPECT_TRUE(core.preferences.testingEnabled && window->testResultsAction()->isChecked());
-    core.enginesList.setChecked(1, false);
-    core.enginesList.setChecked(2, true);
+    EXPECT_TRUE(core.preferences().testingEnabled && window->testResultsAction()->isChecked());
+    core.enginesList().setChecked(1, false);
+    core.enginesList().setChecked(2, true);
     window->close();
-    const auto active = [&](const QString &engine) { return core.profile.ReadProfile(kSettingsFile, engine, u"Active"_s, {}); };
+    const auto active = [&](const QString &engine) { return core.profile().ReadProfile(kSettingsFile, engine, u"Active"_s, {}); };
     EXPECT_EQ(active(u"Alpha"_s) + u' ' + active(u"Beta"_s) + u' ' + store.values.value(u"TestStopped"_s), u"False True -1"_s);
 }
 
@@ -83,17 +83,17 @@ TEST_F(MainWindowTest, EnterStartsAndStopsASearch)
     QLineEdit *text = window->searchText();
     text->setText(u"  some song "_s);
     QTest::keyClick(text, Qt::Key_Return);
-    EXPECT_EQ(core.state.searchString, QByteArray("some+song"));
-    EXPECT_EQ(core.enginesList.displayMode(), NodeTree::DisplayMode::Pictures);
+    EXPECT_EQ(core.searchString(), QByteArray("some+song"));
+    EXPECT_EQ(core.enginesList().displayMode(), NodeTree::DisplayMode::Pictures);
     // Button, box (which keeps its text), engine marks and sockets.
-    EXPECT_EQ(QStringList({window->searchButton()->text(), text->text(), core.enginesList.picture(1),
-                           core.enginesList.picture(2), panel(*window, u"Sockets"_s)}).join(u'|'),
+    EXPECT_EQ(QStringList({window->searchButton()->text(), text->text(), pictureKey(core.enginesList().picture(1)),
+                           pictureKey(core.enginesList().picture(2)), panel(*window, u"Sockets"_s)}).join(u'|'),
               u"Stop|  some song |QuestionMark||Active Search Sockets: 1"_s);
 
     QTest::keyClick(text, Qt::Key_Return);
     EXPECT_EQ(window->searchButton()->text() + u'|' + panel(*window, u"Sockets"_s), u"Search|Active Search Sockets: 0"_s);
-    EXPECT_EQ(core.enginesList.displayMode(), NodeTree::DisplayMode::CheckBoxes);
-    EXPECT_TRUE(core.enginesList.checked(1) && !core.enginesList.checked(2));
+    EXPECT_EQ(core.enginesList().displayMode(), NodeTree::DisplayMode::CheckBoxes);
+    EXPECT_TRUE(core.enginesList().checked(1) && !core.enginesList().checked(2));
 }
 
 // The layouts and the hand-off have tests of their own; here the window's wiring between them.
@@ -104,17 +104,17 @@ TEST_F(MainWindowTest, ASelectedServerListsItsFilesAndTheResultsMenuHandsThemOn)
                                  "<a href=\"ftp://files.example/pub/b.mp3\"></a>");
     });
     auto window = open();
-    core.preferences.ftpPath = u"/usr/bin/fake-client"_s;
-    core.preferences.ftpClient = 1;
+    core.preferences().ftpPath = u"/usr/bin/fake-client"_s;
+    core.preferences().ftpClient = 1;
     window->searchText()->setText(u"song"_s);
     QTest::mouseClick(window->searchButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->searchButton()->text() == u"Search"_s; }, 10000));
-    window->resultsView()->setCurrentIndex(core.ftpList.modelIndex(core.ftpList.indexOf(u"ftp://u:pw@files.example:2121"_s)));
-    ASSERT_EQ(core.linksList.text(2), u"a.mp3"_s); // under "/pub/"
+    window->resultsView()->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
+    ASSERT_EQ(core.linksList().text(2), u"a.mp3"_s); // under "/pub/"
     EXPECT_EQ(window->infoField(0)->text() + window->infoField(3)->text(), u"files.examplepw"_s);
     const auto menu = [&](int node, int item) {
-        window->linksView()->setCurrentIndex(core.linksList.modelIndex(node));
-        window->resultsMenuClick(item);
+        window->linksView()->setCurrentIndex(core.linksList().modelIndex(node));
+        window->resultsMenuClick(static_cast<MainWindow::ResultsCommand>(item));
     };
 
     // Get File starts the chosen client with the link's pieces; a directory node hands nothing on.
@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, ASelectedServerListsItsFilesAndTheResultsMenuHandsThemOn)
               (QStringList{"/usr/bin/fake-client", "-o", "files.example", "a.mp3"}));
 
     // No client chosen: the status line says so, its tooltip says why, and nothing starts.
-    core.preferences.ftpClient = 0;
+    core.preferences().ftpClient = 0;
     menu(2, 0);
     EXPECT_EQ(panel(*window, u"Stats"_s), u"Unable to run FTP Client"_s);
     EXPECT_TRUE(window->statusPanel(u"Stats"_s)->toolTip().contains(u"Client0"_s));

@@ -43,7 +43,7 @@ struct HandOff
     }
     HandOffResult launch(QByteArrayView link, bool getFile)
     {
-        return last = LaunchClient(link, getFile, preferences, profile, launcher, status);
+        return last = LaunchClient(link, getFile ? ::HandOff::GetFile : ::HandOff::Connect, preferences, profile, launcher, status);
     }
     std::optional<QByteArray> script() const
     {
@@ -198,7 +198,7 @@ protected:
     void TearDown() override { QDir::setCurrent(previousDirectory); }
 
     QByteArray link(const QByteArray &file) const { return "ftp://127.0.0.1:" + QByteArray::number(server.port()) + "/" + file; }
-    bool get(const QByteArray &link) { return LaunchClient(link, true, h.preferences, h.profile, launcher, h.status).started; }
+    bool get(const QByteArray &link) { return LaunchClient(link, ::HandOff::GetFile, h.preferences, h.profile, launcher, h.status).started; }
     bool arrives(const QByteArray &name, const QByteArray &bytes)
     {
         return QTest::qWaitFor([&] { return readBytes(h.preferences.ftpLocal + QFile::decodeName(name)) == bytes; }, 30000);

@@ -1,4 +1,4 @@
-#include "ftpclient/ftp_url.h"
+#include "ftpclient/detail/ftp_url.h"
 #include "ftpclient/server_details.h"
 #include "platform/node_tree.h"
 #include "search/results.h"
@@ -18,7 +18,7 @@ QStringList listed(const NodeTree &t)
 {
     QStringList out;
     for (int n = 1; n <= t.count(); ++n)
-        out << t.text(t.parentOf(n)) + t.picture(n) + u':' + t.key(n) + u':' + t.text(n);
+        out << t.text(t.parentOf(n)) + pictureKey(t.picture(n)) + u':' + t.key(n) + u':' + t.text(n);
     return out;
 }
 
@@ -32,12 +32,12 @@ TEST(ServerDetails, ListsTheFilesInEachLayoutAndShowsTheLoginOfFtpServersOnly)
         const int record = servers.add(url);
         for (const char *entry : {"/a/1.mp3", "/b/2.mp3", "/a/3.mp3"})
             servers[record].addEntry(QByteArray(entry, 3), entry + 3);
-        const int node = ftpList.add(QString::fromLatin1(url), u"host"_s, root, u"Untested"_s);
+        const int node = ftpList.add(QString::fromLatin1(url), u"host"_s, root, Picture::Untested);
         ftpList.setTag(node, record);
         return node;
     };
     const int ftpServer = addServer("ftp://bob:pw:x@srv:2121", ftpRoot), httpServer = addServer("http://web", httpRoot);
-    const auto show = [&](int node, int layout) { return ShowServerDetails(ftpList, node, servers, layout, linksList); };
+    const auto show = [&](int node, int layout) { return ShowServerDetails(ftpList, node, servers, static_cast<ListLayout>(layout), linksList); };
 
     const QString f = u"File:ftp://bob:pw:x@srv:2121"_s;
     const struct { int layout; QStringList expected; } cases[] = {

@@ -20,7 +20,7 @@ TEST_F(NodeTreeTest, NodesAreNumberedInAdditionOrderAndRenumberedAfterARemoval)
 {
     const int ftp = tree.add(u"FTP"_s, u"FTP"_s);
     const int http = tree.add(u"HTTP"_s, u"HTTP"_s);
-    const int a = tree.add(u"ftp://a"_s, u"a"_s, ftp, u"Untested"_s);
+    const int a = tree.add(u"ftp://a"_s, u"a"_s, ftp, Picture::Untested);
     const int b = tree.add(u"http://b"_s, u"b"_s, http);
     const int c = tree.add(u"ftp://c"_s, u"c"_s, ftp);
     EXPECT_EQ((std::vector{ftp, http, a, b, c}), (std::vector{1, 2, 3, 4, 5}));
@@ -30,7 +30,7 @@ TEST_F(NodeTreeTest, NodesAreNumberedInAdditionOrderAndRenumberedAfterARemoval)
     // A taken key or a missing parent adds nothing; indexes out of range are harmless.
     EXPECT_EQ(tree.add(u"ftp://a"_s, u"again"_s) + tree.add(u"other"_s, u"x"_s, 7), 0);
     EXPECT_TRUE(tree.indexOf(u"nothing"_s) == 0 && tree.key(0).isEmpty() && tree.text(6).isEmpty() && !tree.checked(-1));
-    tree.setPicture(6, u"Dead"_s);
+    tree.setPicture(6, Picture::Dead);
     tree.remove(9);
     EXPECT_EQ(tree.childAt(6, 0), 0);
 
@@ -44,9 +44,9 @@ TEST_F(NodeTreeTest, NodesAreNumberedInAdditionOrderAndRenumberedAfterARemoval)
 
 TEST_F(NodeTreeTest, CheckBoxesAndPicturesFollowTheDisplayMode)
 {
-    tree.setDecorationProvider([](const QString &key) { return QVariant(u"icon:"_s + key); });
+    tree.setDecorationProvider([](Picture picture) { return QVariant(u"icon:"_s + pictureKey(picture)); });
     const int n = tree.add(u"q"_s, u"engine"_s);
-    tree.setPicture(n, u"QuestionMark"_s);
+    tree.setPicture(n, Picture::QuestionMark);
     tree.setChecked(n, true);
     const QModelIndex index = tree.modelIndex(n);
     EXPECT_EQ(tree.data(index, Qt::DecorationRole).toString(), u"icon:QuestionMark"_s);
@@ -61,13 +61,26 @@ TEST_F(NodeTreeTest, CheckBoxesAndPicturesFollowTheDisplayMode)
     EXPECT_TRUE(tree.setData(index, Qt::Unchecked, Qt::CheckStateRole) && !tree.checked(n));
 }
 
+// The keys are what icon files and stored lists name: each one distinct and read back.
+TEST(Picture, EveryPictureHasItsOwnKeyAndOnlyThoseKeysReadBack)
+{
+    const QStringList keys = {u""_s,         u"Engine"_s,   u"Working"_s, u"Path"_s,  u"File"_s,
+                              u"Dead"_s,     u"QuestionMark"_s, u"Untested"_s, u"Flag"_s, u"CheckMark"_s};
+    for (int i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(pictureKey(static_cast<Picture>(i)), keys[i]);
+        EXPECT_EQ(pictureFromKey(keys[i]), static_cast<Picture>(i));
+    }
+    for (const QString &other : {u"dead"_s, u"Dead "_s, u"CheckMarks"_s, u"Fil"_s})
+        EXPECT_EQ(pictureFromKey(other), Picture::None) << other.toStdString();
+}
+
 TEST_F(NodeTreeTest, ChangesAreSignalledAndABulkUpdateIsOneReset)
 {
     const int n = tree.add(u"k"_s, u"t"_s);
     QSignalSpy changed(&tree, &QAbstractItemModel::dataChanged), reset(&tree, &QAbstractItemModel::modelReset),
         inserted(&tree, &QAbstractItemModel::rowsInserted), expanded(&tree, &NodeTree::expandedChanged);
-    tree.setPicture(n, u"Dead"_s);
-    tree.setPicture(n, u"Dead"_s); // no change, no signal
+    tree.setPicture(n, Picture::Dead);
+    tree.setPicture(n, Picture::Dead); // no change, no signal
     tree.setTag(n, 42);
     tree.setExpanded(n, true);
     EXPECT_EQ(changed.count(), 3);

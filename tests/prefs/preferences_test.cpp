@@ -27,7 +27,7 @@ TEST(Preferences, ReadsEachKeyAndFallsBackOnTextsThatAreNoNumbers)
         store.values = c.stored;
         const Preferences p = LoadPreferences(store, u"/p"_s);
         QStringList read;
-        for (const int n : {int(p.testingEnabled), p.listViewType, p.maxTest, p.maxSearch, int(p.useProxy), p.proxyPort, p.ftpClient})
+        for (const int n : {int(p.testingEnabled), int(p.listViewType), p.maxTest, p.maxSearch, int(p.useProxy), p.proxyPort, p.ftpClient})
             read << QString::number(n);
         EXPECT_EQ((read << p.proxyAddress << p.ftpPath << p.ftpLocal << p.scriptPath).join(u' '), c.read);
         EXPECT_TRUE(store.written.isEmpty());
@@ -39,7 +39,7 @@ TEST(Preferences, ShutDownWritesOnlyTheTestAndViewKeysUnderSettings)
     MemoryPreferenceStore store;
     Preferences p;
     p.testingEnabled = true;
-    p.listViewType = 2;
+    p.listViewType = ListLayout::HalfDetailed;
     SaveShutdownPreferences(p, store);
     EXPECT_EQ(store.written, (QStringList{"TestStopped", "ListViewType"}));
     EXPECT_EQ(store.values, (QHash<QString, QString>{{"TestStopped", "-1"}, {"ListViewType", "2"}}));

@@ -5,7 +5,6 @@
 #include "search/link_scanner.h"
 #include "search/page_extraction.h"
 #include "search/search_state.h"
-#include "search/status.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
@@ -27,7 +26,7 @@ namespace {
 // A node as "key text parent picture tag".
 QString show(const NodeTree &tree, int i)
 {
-    return u"%1 %2 %3 %4 %5"_s.arg(tree.key(i), tree.text(i), QString::number(tree.parentOf(i)), tree.picture(i),
+    return u"%1 %2 %3 %4 %5"_s.arg(tree.key(i), tree.text(i), QString::number(tree.parentOf(i)), pictureKey(tree.picture(i)),
                                   tree.tag(i).toString());
 }
 

@@ -6,7 +6,6 @@
 #include "prefs/preferences.h"
 #include "search/results.h"
 #include "search/search_state.h"
-#include "search/status.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -135,15 +134,15 @@ TEST_F(SearchControllerTest, TwelveEnginesWithTenSocketsStartTheRestAsPagesFinis
         templates << engineOn(server.port(), u"e"_s + QString::number(i));
     setEngines(templates);
     controller.SearchBtnClick(u"x"_s);
-    EXPECT_EQ(engines.picture(10) + u'|' + engines.picture(11), u"QuestionMark|"_s);
+    EXPECT_EQ(pictureKey(engines.picture(10)) + u'|' + pictureKey(engines.picture(11)), u"QuestionMark|"_s);
     EXPECT_EQ(status.text(u"Sockets"_s), u"Active Search Sockets: 10"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.accepted() == 10 && server.connections().last().request.contains("\r\n\r\n"); }));
 
     // The first engine's page ends: the eleventh starts, and only it.
     ASSERT_TRUE(server.connections()[0].request.startsWith("GET /e1?q=x "));
     ScriptedServer::reply(server.connections()[0], httpPage(ftpLinks("one.example", 1)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engines.picture(1) == u"CheckMark"_s; }));
-    EXPECT_EQ(engines.picture(11) + u'|' + engines.picture(12), u"QuestionMark|"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engines.picture(1) == Picture::CheckMark; }));
+    EXPECT_EQ(pictureKey(engines.picture(11)) + u'|' + pictureKey(engines.picture(12)), u"QuestionMark|"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.accepted() == 11; }));
     for (int c = 1; c < server.accepted(); ++c)
         ScriptedServer::reply(server.connections()[c], httpPage({}));
@@ -231,7 +230,7 @@ TEST_F(SearchControllerTest, NoEnginesEndAtOnceAndZeroSocketsWaitForStop)
     setEngines({engineOn(1)});
     preferences.maxSearch = 0;
     controller.SearchBtnClick(u"x"_s);
-    EXPECT_TRUE(controller.searching() && engines.picture(1).isEmpty());
+    EXPECT_TRUE(controller.searching() && engines.picture(1) == Picture::None);
     controller.StopSearch();
     EXPECT_FALSE(controller.searching());
 }

@@ -3,8 +3,6 @@
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
-#include "search/search_state.h"
-#include "search/status.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -56,36 +54,35 @@ QString server(int port, const QString &login = {})
 struct Rig
 {
     explicit Rig(int maxTest, std::chrono::milliseconds answerTime = 30s)
-        : tester(state, ftpList, preferences, status, TimeLimits{.serverTest = answerTime})
+        : tester(ftpList, preferences, status, TimeLimits{.serverTest = answerTime})
     {
         preferences.maxTest = maxTest;
         QObject::connect(&ftpList, &QAbstractItemModel::dataChanged, [this](const QModelIndex &index) {
-            if (ftpList.picture(ftpList.nodeIndex(index)) == u"QuestionMark")
+            if (ftpList.picture(ftpList.nodeIndex(index)) == Picture::QuestionMark)
                 started.push_back(ftpList.nodeIndex(index));
             mostAtOnce = std::max(mostAtOnce, int(pictures().count(u"QuestionMark")));
         });
     }
-    int add(const QString &key, int root = 1) { return ftpList.add(key, key, root, root == 1 ? u"Untested"_s : u"Working"_s); }
+    int add(const QString &key, int root = 1) { return ftpList.add(key, key, root, root == 1 ? Picture::Untested : Picture::Working); }
     QString pictures() const
     {
         QStringList all;
         for (int i = 1; i <= ftpList.count(); ++i)
-            all << ftpList.picture(i);
+            all << pictureKey(ftpList.picture(i));
         return all.join(u' ');
     }
     bool settled()
     {
         return QTest::qWaitFor([this] {
-            return !state.activeTestSockets && !pictures().contains(u"Untested") && !pictures().contains(u"Question");
+            return !tester.activeTestSockets() && !pictures().contains(u"Untested") && !pictures().contains(u"Question");
         }, 10000);
     }
 
-    SearchState state;
     NodeTree ftpList;
     Preferences preferences;
     StatusLine status{statusPanelKeys()};
     ServerTester tester;
-    const int ftpRoot = ftpList.add(u"FTP"_s, u"FTP"_s, 0, u"Engine"_s), httpRoot = ftpList.add(u"HTTP"_s, u"HTTP"_s, 0, u"Engine"_s);
+    const int ftpRoot = ftpList.add(u"FTP"_s, u"FTP"_s, 0, Picture::Engine), httpRoot = ftpList.add(u"HTTP"_s, u"HTTP"_s, 0, Picture::Engine);
     int mostAtOnce = 0;
     std::vector<int> started;
 };
@@ -110,7 +107,7 @@ TEST(ServerTester, TakesServersInNodeOrderNeverMoreThanMaxTestAtOnce)
     EXPECT_EQ(rig.started, servers);
     EXPECT_EQ(rig.mostAtOnce, 10);
     for (int i = 0; i < 25; ++i)
-        EXPECT_EQ(rig.ftpList.picture(servers[i]), i % 3 == 0 ? u"CheckMark" : u"Dead") << i;
+        EXPECT_EQ(rig.ftpList.picture(servers[i]), i % 3 == 0 ? Picture::CheckMark : Picture::Dead) << i;
 }
 
 // A password may hold an "@" once unescaped; brackets are no part of an IPv6 host's address.

@@ -1,7 +1,6 @@
-#include "app/pictures.h"
+#include "app/detail/pictures.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -41,35 +40,39 @@ QIcon standard(QStyle::StandardPixmap which)
     return QApplication::style()->standardIcon(which);
 }
 
-QIcon makeIcon(const QString &key)
+QIcon makeIcon(Picture picture)
 {
-    if (key == u"Engine")
+    switch (picture) {
+    case Picture::Engine:
         return standard(QStyle::SP_DriveNetIcon);
-    if (key == u"Path")
+    case Picture::Path:
         return standard(QStyle::SP_DirIcon);
-    if (key == u"File")
+    case Picture::File:
         return standard(QStyle::SP_FileIcon);
-    if (key == u"Working")
+    case Picture::Working:
         return badge(QColor(0x2e, 0x7d, 0xd1), QStringLiteral("H"));
-    if (key == u"Untested")
+    case Picture::Untested:
         return badge(QColor(0x9e, 0x9e, 0x9e), QStringLiteral("?"));
-    if (key == u"QuestionMark")
+    case Picture::QuestionMark:
         return badge(QColor(0xf0, 0xa0, 0x20), QStringLiteral("…"));
-    if (key == u"CheckMark")
+    case Picture::CheckMark:
         return badge(QColor(0x2e, 0x9d, 0x4f), QStringLiteral("✓"));
-    if (key == u"Dead")
+    case Picture::Dead:
         return badge(QColor(0xc6, 0x28, 0x28), QStringLiteral("✕"));
-    if (key == u"Flag")
+    case Picture::Flag:
         return badge(QColor(0x7b, 0x1f, 0xa2), QStringLiteral("!"));
+    case Picture::None:
+        break;
+    }
     return {};
 }
 
 } // namespace
 
-QIcon Pictures::icon(const QString &key)
+QIcon Pictures::icon(Picture picture)
 {
-    auto it = m_icons.find(key);
-    if (it == m_icons.end())
-        it = m_icons.insert(key, makeIcon(key));
-    return *it;
+    QIcon &icon = m_icons[static_cast<std::size_t>(picture)];
+    if (icon.isNull() && picture != Picture::None)
+        icon = makeIcon(picture);
+    return icon;
 }

@@ -1,4 +1,4 @@
-#include "ftpclient/client_template.h"
+#include "ftpclient/detail/client_template.h"
 
 #include <QFile>
 

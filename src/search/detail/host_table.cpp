@@ -1,4 +1,4 @@
-#include "search/host_table.h"
+#include "search/detail/host_table.h"
 
 #include "search/hash_index.h"
 

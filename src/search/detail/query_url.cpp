@@ -1,4 +1,4 @@
-#include "search/query_url.h"
+#include "search/detail/query_url.h"
 
 #include "platform/byte_text.h"
 

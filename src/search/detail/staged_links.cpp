@@ -1,4 +1,4 @@
-#include "search/staged_links.h"
+#include "search/detail/staged_links.h"
 
 #include "search/hash_index.h"
 

@@ -1,4 +1,4 @@
-#include "ftpclient/ftp_url.h"
+#include "ftpclient/detail/ftp_url.h"
 
 #include "search/server_url.h"
 
