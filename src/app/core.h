@@ -1,14 +1,13 @@
 #pragma once
 
 #include "catalogue/profile.h"
-#include "ftpclient/client_launch.h"
-#include "ftpclient/server_details.h"
+#include "ftpclient/ftpclient.h"
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
 #include "platform/time_limits.h"
-#include "prefs/preferences.h"
+#include "prefs/prefs.h"
 #include "search/search.h"
-#include "tester/server_tester.h"
+#include "tester/tester.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

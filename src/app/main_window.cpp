@@ -165,6 +165,7 @@ void MainWindow::buildMenus()
 
     QMenu *tests = menuBar()->addMenu(QStringLiteral("&Tests"));
     m_testResults = tests->addAction(QStringLiteral("Test Results"));
+    m_testResults->setObjectName(QStringLiteral("TestResults"));
     m_testResults->setCheckable(true);
     m_testResults->setChecked(m_core.testingEnabled());
     connect(m_testResults, &QAction::triggered, &m_core, &Core::toggleTestResults);
@@ -172,6 +173,7 @@ void MainWindow::buildMenus()
     connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
 
     m_resultsMenu = new QMenu(this);
+    m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
     m_resultsMenu->addAction(QStringLiteral("Connect"), this, [this] { resultsMenuClick(ResultsCommand::Connect); });
     m_resultsMenu->addAction(QStringLiteral("Get File"), this, [this] { resultsMenuClick(ResultsCommand::GetFile); });
     m_resultsMenu->addAction(QStringLiteral("Copy Location"), this,
@@ -191,11 +193,6 @@ void MainWindow::buildStatusBar()
         if (QLabel *label = m_panels.value(key))
             label->setText(text);
     });
-}
-
-QLabel *MainWindow::statusPanel(const QString &key) const
-{
-    return m_panels.value(key);
 }
 
 void MainWindow::openSelectedEngine()

@@ -15,7 +15,8 @@ class QTreeView;
 
 // The program's one window: the search box and button, the engine list, the results tree, the
 // selected server's files and login details, and the status line. It binds views to the lists of
-// `Core` and turns clicks into calls; all the work happens in `Core`.
+// `Core` and turns clicks into calls; all the work happens in `Core`. Each part carries an object
+// name ("SearchText", "FTPList", "resultsMenu", a status panel's key, ...) by which tests find it.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -25,26 +26,14 @@ public:
     explicit MainWindow(Core &core, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    QLineEdit *searchText() const { return m_searchText; }
-    QPushButton *searchButton() const { return m_searchBtn; }
-    QTreeView *enginesView() const { return m_enginesView; }
-    QTreeView *resultsView() const { return m_ftpView; }
-    QTreeView *linksView() const { return m_linksView; }
-    QAction *testResultsAction() const { return m_testResults; }
-    QLabel *statusPanel(const QString &key) const;
-    // The four "Search Info:" fields: address, port, user name, password.
-    QLineEdit *infoField(int which) const { return m_info[which]; }
-    // The results menu: "Connect", "Get File", "Copy Location".
-    QMenu *resultsMenu() const { return m_resultsMenu; }
-
-    enum class ResultsCommand { Connect, GetFile, CopyLocation };
-    // The results menu commands on the selected file of the links list.
-    void resultsMenuClick(ResultsCommand command);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    enum class ResultsCommand { Connect, GetFile, CopyLocation };
+    // The results menu commands on the selected file of the links list.
+    void resultsMenuClick(ResultsCommand command);
+
     void buildMenus();
     void buildStatusBar();
     void openSelectedEngine();

@@ -77,8 +77,6 @@ signals:
     void engineFinished(const EngineOutcome &outcome);
 
 private:
-    friend class SearchControllerProbe;
-
     void DispatchEngines();
     void SearchFinished();
     void ClearEngineImages();

@@ -63,8 +63,6 @@ signals:
     void testingEnabledChanged(bool enabled);
 
 private:
-    friend class ServerTesterProbe;
-
     // Starts tests on the next Untested nodes while slots are free.
     void ScheduleTests();
     // Marks the slot free and drops its socket; a slot that is free already is no error.

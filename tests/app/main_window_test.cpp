@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -42,7 +43,19 @@ protected:
         return window;
     }
 
-    static QString panel(MainWindow &window, const QString &key) { return window.statusPanel(key)->text(); }
+    // The window's parts, by their object names.
+    template<typename Part>
+    static Part *part(MainWindow &window, const QString &name)
+    {
+        Part *found = window.findChild<Part *>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    static QLabel *statusPanel(MainWindow &window, const QString &key) { return part<QLabel>(window, key); }
+    static QString panel(MainWindow &window, const QString &key) { return statusPanel(window, key)->text(); }
+    static QLineEdit *searchText(MainWindow &window) { return part<QLineEdit>(window, u"SearchText"_s); }
+    static QPushButton *searchButton(MainWindow &window) { return part<QPushButton>(window, u"SearchBtn"_s); }
+    static QAction *testResults(MainWindow &window) { return part<QAction>(window, u"TestResults"_s); }
 
     ScriptedServer server;
     QTemporaryDir dir;
@@ -55,7 +68,7 @@ protected:
 TEST_F(MainWindowTest, ADoubleClickOpensTheSelectedEnginesHomePage)
 {
     auto window = open();
-    QTreeView *view = window->enginesView();
+    QTreeView *view = part<QTreeView>(*window, u"EnginesList"_s);
     emit view->doubleClicked(QModelIndex());
     EXPECT_TRUE(shell.opened.isEmpty()); // nothing selected, nothing opened
     const QRect rect = view->visualRect(core.enginesList().modelIndex(2));
@@ -68,8 +81,8 @@ TEST_F(MainWindowTest, ADoubleClickOpensTheSelectedEnginesHomePage)
 TEST_F(MainWindowTest, ClosingStoresTheEngineTicksAndTheTestMenu)
 {
     auto window = open();
-    window->testResultsAction()->trigger();
-    EXPECT_TRUE(core.preferences().testingEnabled && window->testResultsAction()->isChecked());
+    testResults(*window)->trigger();
+    EXPECT_TRUE(core.preferences().testingEnabled && testResults(*window)->isChecked());
     core.enginesList().setChecked(1, false);
     core.enginesList().setChecked(2, true);
     window->close();
@@ -80,18 +93,18 @@ TEST_F(MainWindowTest, ClosingStoresTheEngineTicksAndTheTestMenu)
 TEST_F(MainWindowTest, EnterStartsAndStopsASearch)
 {
     auto window = open();
-    QLineEdit *text = window->searchText();
+    QLineEdit *text = searchText(*window);
     text->setText(u"  some song "_s);
     QTest::keyClick(text, Qt::Key_Return);
     EXPECT_EQ(core.searchString(), QByteArray("some+song"));
     EXPECT_EQ(core.enginesList().displayMode(), NodeTree::DisplayMode::Pictures);
     // Button, box (which keeps its text), engine marks and sockets.
-    EXPECT_EQ(QStringList({window->searchButton()->text(), text->text(), pictureKey(core.enginesList().picture(1)),
+    EXPECT_EQ(QStringList({searchButton(*window)->text(), text->text(), pictureKey(core.enginesList().picture(1)),
                            pictureKey(core.enginesList().picture(2)), panel(*window, u"Sockets"_s)}).join(u'|'),
               u"Stop|  some song |QuestionMark||Active Search Sockets: 1"_s);
 
     QTest::keyClick(text, Qt::Key_Return);
-    EXPECT_EQ(window->searchButton()->text() + u'|' + panel(*window, u"Sockets"_s), u"Search|Active Search Sockets: 0"_s);
+    EXPECT_EQ(searchButton(*window)->text() + u'|' + panel(*window, u"Sockets"_s), u"Search|Active Search Sockets: 0"_s);
     EXPECT_EQ(core.enginesList().displayMode(), NodeTree::DisplayMode::CheckBoxes);
     EXPECT_TRUE(core.enginesList().checked(1) && !core.enginesList().checked(2));
 }
@@ -106,15 +119,15 @@ TEST_F(MainWindowTest, ASelectedServerListsItsFilesAndTheResultsMenuHandsThemOn)
     auto window = open();
     core.preferences().ftpPath = u"/usr/bin/fake-client"_s;
     core.preferences().ftpClient = 1;
-    window->searchText()->setText(u"song"_s);
-    QTest::mouseClick(window->searchButton(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->searchButton()->text() == u"Search"_s; }, 10000));
-    window->resultsView()->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
+    searchText(*window)->setText(u"song"_s);
+    QTest::mouseClick(searchButton(*window), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return searchButton(*window)->text() == u"Search"_s; }, 10000));
+    part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
     ASSERT_EQ(core.linksList().text(2), u"a.mp3"_s); // under "/pub/"
-    EXPECT_EQ(window->infoField(0)->text() + window->infoField(3)->text(), u"files.examplepw"_s);
+    EXPECT_EQ(part<QLineEdit>(*window, u"tAddress"_s)->text() + part<QLineEdit>(*window, u"tPass"_s)->text(), u"files.examplepw"_s);
     const auto menu = [&](int node, int item) {
-        window->linksView()->setCurrentIndex(core.linksList().modelIndex(node));
-        window->resultsMenuClick(static_cast<MainWindow::ResultsCommand>(item));
+        part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
+        part<QMenu>(*window, u"resultsMenu"_s)->actions().at(item)->trigger();
     };
 
     // Get File starts the chosen client with the link's pieces; a directory node hands nothing on.
@@ -128,7 +141,7 @@ TEST_F(MainWindowTest, ASelectedServerListsItsFilesAndTheResultsMenuHandsThemOn)
     core.preferences().ftpClient = 0;
     menu(2, 0);
     EXPECT_EQ(panel(*window, u"Stats"_s), u"Unable to run FTP Client"_s);
-    EXPECT_TRUE(window->statusPanel(u"Stats"_s)->toolTip().contains(u"Client0"_s));
+    EXPECT_TRUE(statusPanel(*window, u"Stats"_s)->toolTip().contains(u"Client0"_s));
     EXPECT_EQ(launcher.starts.size(), 1);
 }
 
@@ -143,8 +156,8 @@ TEST_F(MainWindowTest, ACatalogueThatCannotBeReadIsSaidOnceWhenTheWindowOpens)
     EXPECT_TRUE(shown[0]->text().contains(u"CR alone"_s)) << shown[0]->text().toStdString();
     shown[0]->accept();
     // A search finds no engine, and says nothing more.
-    window->searchText()->setText(u"x"_s);
-    QTest::keyClick(window->searchText(), Qt::Key_Return);
+    searchText(*window)->setText(u"x"_s);
+    QTest::keyClick(searchText(*window), Qt::Key_Return);
     QTest::qWait(50);
     EXPECT_TRUE(warnings(*window).isEmpty());
 }
