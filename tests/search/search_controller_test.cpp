@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "support/peers.h"
@@ -182,11 +183,22 @@ TEST_F(SearchControllerTest, BadEnginesNeverHoldOrSpoilTheSearch)
     QStringList templates;
     for (const ScriptedServer *server : {&trickle, &flood, &reset, &pieces, &good})
         templates << engineOn(server->port());
-    setEngines(templates);
+    setEngines(templates << engineOn(freePort()));
+    std::map<int, EngineOutcome> outcomes;
+    QObject::connect(&controller, &SearchController::engineFinished, [&](const EngineOutcome &o) { outcomes[o.engine] = o; });
     controller.SearchBtnClick(u"x"_s);
     ASSERT_TRUE(waitUntilIdle(limits.pageTotal.count() + 5000));
     EXPECT_EQ(hostsAndCount(), u"good.example pieces.example reset.example 48"_s);
     EXPECT_TRUE(state.pageData[2].isEmpty()); // released once extracted
+
+    // Each engine says how its page ended (the reset one may read as closed or failed).
+    using End = EngineOutcome::End;
+    ASSERT_EQ(outcomes.size(), 6u);
+    const std::vector<std::pair<int, End>> ends = {{1, End::TimedOut}, {2, End::TooLarge}, {4, End::Silent}, {5, End::Closed}, {6, End::Failed}};
+    for (const auto &[engine, end] : ends)
+        EXPECT_EQ(outcomes[engine].end, end) << engine;
+    EXPECT_EQ(outcomes[2].pageBytes, limits.pageCap);
+    EXPECT_EQ(outcomes[5].pageBytes, httpPage(ftpLinks("good.example", 40)).size());
 }
 
 TEST_F(SearchControllerTest, StopDuringExtractionEndsThePageAndStartsNothingMore)
