@@ -1,13 +1,46 @@
 #include "platform/socket_array.h"
 
+#include "platform/detail/logging.h"
+
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
+
+namespace {
+
+SocketFailure::Kind kindOf(QAbstractSocket::SocketError code)
+{
+    using Kind = SocketFailure::Kind;
+    switch (code) {
+    case QAbstractSocket::HostNotFoundError:
+        return Kind::HostNotFound;
+    case QAbstractSocket::ConnectionRefusedError:
+        return Kind::Refused;
+    case QAbstractSocket::SocketTimeoutError:
+        return Kind::TimedOut;
+    case QAbstractSocket::NetworkError:
+        return Kind::Network;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return Kind::InvalidAddress;
+    default:
+        return Kind::Other;
+    }
+}
+
+QString endpoint(const QString &host, int port)
+{
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
+}
+
+} // namespace
 
 struct SocketArray::Element
 {
     QTcpSocket *socket = nullptr;
     quint64 generation = 0;
+    // Where it was sent, for the log: a failed socket no longer knows.
+    QString host;
+    int port = 0;
 };
 
 SocketArray::SocketArray(QObject *parent)
@@ -47,27 +80,28 @@ void SocketArray::create(int index)
     connect(e->socket, &QTcpSocket::readyRead, this, deliver(&SocketArray::dataArrival), Qt::QueuedConnection);
     connect(e->socket, &QTcpSocket::disconnected, this, deliver(&SocketArray::closed), Qt::QueuedConnection);
     // A peer that closes also raises RemoteHostClosedError; the disconnect that follows is the
-    // Close event, so that error is not one.
-    connect(e->socket, &QAbstractSocket::errorOccurred, this,
-            [this, index, generation](QAbstractSocket::SocketError code) {
-                const Element *current = element(index);
-                if (current && current->generation == generation && code != QAbstractSocket::RemoteHostClosedError)
-                    emit error(index);
-            },
-                     Qt::QueuedConnection);
+    // Close event, so that error is not one. The failure is taken when it happens, since the
+    // socket's text may change before the event loop delivers it.
+    connect(e->socket, &QAbstractSocket::errorOccurred, this, [this, index, socket = e->socket](QAbstractSocket::SocketError code) {
+        if (code != QAbstractSocket::RemoteHostClosedError)
+            failLater(index, {kindOf(code), socket->errorString()});
+    });
 }
 
-void SocketArray::failLater(int index)
+void SocketArray::failLater(int index, const SocketFailure &failure)
 {
     const Element *e = element(index);
     if (!e)
         return;
     const quint64 generation = e->generation;
-    QTimer::singleShot(0, this, [this, index, generation] {
+    QMetaObject::invokeMethod(this, [this, index, generation, failure] {
         const Element *current = element(index);
-        if (current && current->generation == generation)
-            emit error(index);
-    });
+        if (!current || current->generation != generation)
+            return;
+        qCDebug(lcPlatform).noquote() << "socket" << index << "to" << endpoint(current->host, current->port) << "failed:"
+                                      << failure.text;
+        emit error(index, failure);
+    }, Qt::QueuedConnection);
 }
 
 void SocketArray::connectTo(int index, const QString &host, int port)
@@ -75,8 +109,14 @@ void SocketArray::connectTo(int index, const QString &host, int port)
     Element *e = element(index);
     if (!e)
         return;
-    if (host.isEmpty() || port < 1 || port > 65535) {
-        failLater(index);
+    e->host = host;
+    e->port = port;
+    if (host.isEmpty()) {
+        failLater(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("no host name given")});
+        return;
+    }
+    if (port < 1 || port > 65535) {
+        failLater(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("port %1 is outside 1..65535").arg(port)});
         return;
     }
     e->socket->connectToHost(host, static_cast<quint16>(port));

@@ -21,8 +21,12 @@ struct LoggedArray
     LoggedArray()
     {
         for (const auto &[signal, name] : {std::pair{&SocketArray::connected, u"connect"_s}, {&SocketArray::closed, u"close"_s},
-                                           {&SocketArray::error, u"error"_s}, {&SocketArray::dataArrival, u"data"_s}})
+                                           {&SocketArray::dataArrival, u"data"_s}})
             QObject::connect(&array, signal, [this, name](int i) { events << name + u':' + QString::number(i); });
+        QObject::connect(&array, &SocketArray::error, [this](int i, const SocketFailure &failure) {
+            events << u"error:"_s + QString::number(i);
+            failures[i] = failure;
+        });
         QObject::connect(&array, &SocketArray::dataArrival, [this](int i) { array.appendAllTo(i, data[i]); });
     }
     void connectTo(int index, const QString &host, int port) { array.create(index); array.connectTo(index, host, port); }
@@ -31,17 +35,23 @@ struct LoggedArray
     SocketArray array;
     QStringList events;
     QHash<int, QByteArray> data;
+    QHash<int, SocketFailure> failures;
 };
 
-TEST(SocketArray, RefusedPortsBadPortsAndEmptyHostsReportError)
+TEST(SocketArray, RefusedPortsBadPortsAndEmptyHostsReportErrorWithTheirKind)
 {
+    using Kind = SocketFailure::Kind;
+    const struct { int index; QString host; int port; Kind kind; } cases[] = {
+        {1, u"127.0.0.1"_s, freePort(), Kind::Refused}, {2, u"127.0.0.1"_s, 0, Kind::InvalidAddress},
+        {4, QString(), 21, Kind::InvalidAddress}, {5, u"127.0.0.1"_s, 70000, Kind::InvalidAddress},
+    };
     LoggedArray log;
-    log.connectTo(1, u"127.0.0.1"_s, freePort());
-    log.connectTo(2, u"127.0.0.1"_s, 0);
-    log.connectTo(4, QString(), 21);
-    log.connectTo(5, u"127.0.0.1"_s, 70000);
-    for (int i : {1, 2, 4, 5})
-        EXPECT_TRUE(log.waitFor(u"error:%1"_s.arg(i))) << i;
+    for (const auto &c : cases)
+        log.connectTo(c.index, c.host, c.port);
+    for (const auto &c : cases) {
+        EXPECT_TRUE(log.waitFor(u"error:%1"_s.arg(c.index))) << c.index;
+        EXPECT_TRUE(log.failures[c.index].kind == c.kind && !log.failures[c.index].text.isEmpty()) << c.index;
+    }
     EXPECT_EQ(log.events.size(), 4);
 }
 
