@@ -209,15 +209,14 @@ IniDocument readIniFile(const QString &path)
     return IniDocument::fromBytes(file.readAll());
 }
 
-bool writeIniFile(const QString &path, const IniDocument &document)
+bool writeIniFile(const QString &path, const IniDocument &document, QString *reason)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray bytes = document.toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (reason)
+        *reason = file.errorString();
+    file.cancelWriting();
+    return false;
 }

@@ -51,4 +51,5 @@ private:
 // Reads a whole profile file; a missing or unreadable file reads as empty.
 IniDocument readIniFile(const QString &path);
 // Replaces the file atomically: either the whole new text is there or the old file is untouched.
-bool writeIniFile(const QString &path, const IniDocument &document);
+// On failure `reason`, when given, gets the file system's words.
+bool writeIniFile(const QString &path, const IniDocument &document, QString *reason = nullptr);
