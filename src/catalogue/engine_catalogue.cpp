@@ -1,5 +1,6 @@
 #include "catalogue/engine_catalogue.h"
 
+#include "catalogue/detail/logging.h"
 #include "platform/node_tree.h"
 #include "platform/shell.h"
 
@@ -78,24 +79,26 @@ int LoadEngines(NodeTree &tree, const Profile &profile)
         tree.setTag(node, engine.URL);
     }
     tree.endBulkUpdate();
+    qCInfo(lcCatalogue).noquote() << "loaded" << tree.count() << "engines from" << profile.pathOf(kSettingsFile);
     return tree.count();
 }
 
-void SaveEngines(const NodeTree &tree, bool skipActive, bool onlyChecked, Profile &profile)
+bool SaveEngines(const NodeTree &tree, SaveScope scope, Profile &profile)
 {
-    profile.edit(kSettingsFile, [&](IniDocument &document) {
+    const bool merge = scope == SaveScope::TickedMerge;
+    return profile.edit(kSettingsFile, [&](IniDocument &document) {
         const int n = tree.count();
-        if (!onlyChecked)
+        if (!merge)
             document.removeSection(kEngines);
         document.setValue(kEngines, kCount, QString::number(n));
         for (int i = 1; i <= n; ++i) {
-            if (onlyChecked && !tree.checked(i))
+            if (merge && !tree.checked(i))
                 continue;
             const QString name = tree.text(i);
             document.setValue(kEngines, kName + QString::number(i), name);
             document.setValue(name, QStringLiteral("URL"), tree.tag(i).toString());
             document.setValue(name, QStringLiteral("QUERY"), tree.key(i));
-            if (!skipActive)
+            if (!merge)
                 document.setValue(name, QStringLiteral("Active"), profileBoolText(tree.checked(i)));
         }
     });
@@ -114,12 +117,12 @@ QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
 {
     const int n = enginesList.count();
     const QVector<bool> engineActive = ActiveFlags(enginesList);
-    if (n > 0) {
-        profile.edit(kSettingsFile, [&](IniDocument &document) {
-            for (int i = 1; i <= n; ++i)
-                document.setValue(enginesList.text(i), QStringLiteral("Active"), profileBoolText(engineActive[i]));
-        });
-    }
+    const auto store = [&](IniDocument &document) {
+        for (int i = 1; i <= n; ++i)
+            document.setValue(enginesList.text(i), QStringLiteral("Active"), profileBoolText(engineActive[i]));
+    };
+    if (n > 0 && !profile.edit(kSettingsFile, store))
+        qCWarning(lcCatalogue) << "the engines' check boxes were not stored";
     return engineActive;
 }
 

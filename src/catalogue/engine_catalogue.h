@@ -31,15 +31,20 @@ QList<EngineRecord> ReadEngines(const Profile &profile);
 // Replaces the nodes of `tree` with the catalogue; returns the number of engines listed.
 int LoadEngines(NodeTree &tree, const Profile &profile);
 
-// Writes the engines of `tree` into settings.dat. (false, false) rewrites the whole list;
-// (true, true) merges the ticked nodes at their positions and leaves "Active" alone.
-void SaveEngines(const NodeTree &tree, bool skipActive, bool onlyChecked, Profile &profile);
+enum class SaveScope {
+    WholeList,   // the list is replaced by every node, with its check box as "Active"
+    TickedMerge, // each ticked node goes to its position; other entries and "Active" stay
+};
+
+// Writes the engines of `tree` into settings.dat; false when the file could not be written.
+bool SaveEngines(const NodeTree &tree, SaveScope scope, Profile &profile);
 
 // The check box of each node by node index (element 0 unused).
 QVector<bool> ActiveFlags(const NodeTree &enginesList);
 
 // Stores each node's check box as its engine's "Active" and returns the flags by node index
-// (element 0 unused), the search's engineActive.
+// (element 0 unused), the search's engineActive. The flags come back even when they could not be
+// stored: the search goes on with them.
 QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile);
 
 // Why settings.dat cannot give the catalogue, in words for the user: missing, a folder, unreadable,

@@ -1,5 +1,7 @@
 #include "catalogue/profile.h"
 
+#include "catalogue/detail/logging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,8 +69,10 @@ bool Profile::edit(const QString &file, const std::function<void(IniDocument &)>
     const bool exists = existing.exists();
     if (exists) {
         // A file that cannot be read must not be replaced by what little we know of it.
-        if (!existing.open(QIODevice::ReadOnly))
+        if (!existing.open(QIODevice::ReadOnly)) {
+            qCWarning(lcCatalogue).noquote() << "not writing" << path << "as it cannot be read:" << existing.errorString();
             return false;
+        }
         before = existing.readAll();
         existing.close();
     }
@@ -76,38 +80,42 @@ bool Profile::edit(const QString &file, const std::function<void(IniDocument &)>
     change(document);
     if (exists && document.toBytes() == before)
         return true;
-    return writeIniFile(path, document);
+    QString reason;
+    if (writeIniFile(path, document, &reason))
+        return true;
+    qCWarning(lcCatalogue).noquote() << "cannot write" << path + u':' << reason;
+    return false;
 }
 
-void Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
+bool Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
                            const QString &value)
 {
-    edit(file, [&](IniDocument &document) { document.setValue(section, key, value); });
+    return edit(file, [&](IniDocument &document) { document.setValue(section, key, value); });
 }
 
-void Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
+bool Profile::WriteProfile(const QString &file, const QString &section, const QString &key,
                            const char *value)
 {
-    WriteProfile(file, section, key, QString::fromUtf8(value));
+    return WriteProfile(file, section, key, QString::fromUtf8(value));
 }
 
-void Profile::WriteProfile(const QString &file, const QString &section, const QString &key, int value)
+bool Profile::WriteProfile(const QString &file, const QString &section, const QString &key, int value)
 {
-    WriteProfile(file, section, key, QString::number(value));
+    return WriteProfile(file, section, key, QString::number(value));
 }
 
-void Profile::WriteProfile(const QString &file, const QString &section, const QString &key, bool value)
+bool Profile::WriteProfile(const QString &file, const QString &section, const QString &key, bool value)
 {
-    WriteProfile(file, section, key, profileBoolText(value));
+    return WriteProfile(file, section, key, profileBoolText(value));
 }
 
-void Profile::DeleteProfileSection(const QString &file, const QString &section)
+bool Profile::DeleteProfileSection(const QString &file, const QString &section)
 {
     const QString path = pathOf(file);
     if (!QFileInfo::exists(path))
-        return;
+        return true;
     // Removing a section that is not there leaves the file exactly as it was.
     if (!snapshot(file).hasSection(section))
-        return;
-    edit(file, [&](IniDocument &document) { document.removeSection(section); });
+        return true;
+    return edit(file, [&](IniDocument &document) { document.removeSection(section); });
 }

@@ -20,20 +20,22 @@ public:
     // cut to 254 characters and without trailing spaces, as the classic reader returns it.
     QString ReadProfile(const QString &file, const QString &section, const QString &key,
                         const QString &defaultValue) const;
-    // Writes nothing when the file cannot be read or replaced; a failed write goes unnoticed.
-    void WriteProfile(const QString &file, const QString &section, const QString &key,
+    // Writes nothing, and returns false, when the file cannot be read or replaced; the reason goes
+    // to the log.
+    bool WriteProfile(const QString &file, const QString &section, const QString &key,
                       const QString &value);
     // Without this a string literal would take the bool overload.
-    void WriteProfile(const QString &file, const QString &section, const QString &key,
+    bool WriteProfile(const QString &file, const QString &section, const QString &key,
                       const char *value);
-    void WriteProfile(const QString &file, const QString &section, const QString &key, int value);
-    void WriteProfile(const QString &file, const QString &section, const QString &key, bool value);
-    void DeleteProfileSection(const QString &file, const QString &section);
+    bool WriteProfile(const QString &file, const QString &section, const QString &key, int value);
+    bool WriteProfile(const QString &file, const QString &section, const QString &key, bool value);
+    // A missing file or section is no failure: there is nothing to remove.
+    bool DeleteProfileSection(const QString &file, const QString &section);
 
     // Many reads from one snapshot of the file; the same results as as many ReadProfile calls.
     IniDocument snapshot(const QString &file) const;
     // Many changes in one rewrite. False (and the file untouched) when it cannot be read or
-    // replaced.
+    // replaced; the reason goes to the log.
     bool edit(const QString &file, const std::function<void(IniDocument &)> &change);
 
 private:

@@ -60,7 +60,7 @@ protected:
 
 TEST_F(CatalogueTest, ProfileReadsAndWritesLikeTheClassicFunctions)
 {
-    profile.WriteProfile(kSettingsFile, u"Engines"_s, u"Count"_s, 3);
+    EXPECT_TRUE(profile.WriteProfile(kSettingsFile, u"Engines"_s, u"Count"_s, 3));
     EXPECT_EQ(readBytes(path), QByteArray("[Engines]\r\nCount=3\r\n"));
     // What is read is cut at 254 characters and loses trailing spaces; what is stored stays whole.
     profile.WriteProfile(kSettingsFile, u"a"_s, u"long"_s, QString(300, u'x'));
@@ -76,13 +76,13 @@ TEST_F(CatalogueTest, ProfileReadsAndWritesLikeTheClassicFunctions)
     // A file is rewritten only for a change, and never when it cannot be read.
     const QByteArray original = "[a]\nx=1\n"; // LF only: a rewrite would show as CR LF
     write(original);
-    profile.DeleteProfileSection(kSettingsFile, u"Missing"_s);
+    EXPECT_TRUE(profile.DeleteProfileSection(kSettingsFile, u"Missing"_s));
     EXPECT_EQ(readBytes(path), original);
-    profile.DeleteProfileSection(kSettingsFile, u"A"_s);
+    EXPECT_TRUE(profile.DeleteProfileSection(kSettingsFile, u"A"_s));
     EXPECT_TRUE(readBytes(path).isEmpty());
     // A folder where the file should be cannot be read, so nothing may be written over it.
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"x.dat"_s));
-    profile.WriteProfile(u"x.dat"_s, u"a"_s, u"x"_s, "1");
+    EXPECT_FALSE(profile.WriteProfile(u"x.dat"_s, u"a"_s, u"x"_s, "1"));
     EXPECT_TRUE(QFileInfo(profile.pathOf(u"x.dat"_s)).isDir());
 }
 
@@ -108,7 +108,7 @@ TEST_F(CatalogueTest, FullSaveRewritesTheListAndMergeSaveOnlyTheTickedPositions)
 {
     write(catalogue({"A", "B", "C", "D", "E"}, {"B"}));
     add({{u"X"_s, true}, {u"B"_s, false}});
-    SaveEngines(tree, false, false, profile);
+    EXPECT_TRUE(SaveEngines(tree, SaveScope::WholeList, profile));
     EXPECT_EQ(profile.snapshot(kSettingsFile).keys(u"Engines"_s), (QStringList{"Count", "Name1", "Name2"}));
     EXPECT_EQ(read({"Engines/Count", "Engines/Name1", "Engines/Name2", "X/URL", "X/QUERY", "X/Active", "B/Active", "C/URL"}),
               u"2|X|B|http://X/|http://X/?q=%s|True|False|http://C/"_s);
@@ -117,7 +117,7 @@ TEST_F(CatalogueTest, FullSaveRewritesTheListAndMergeSaveOnlyTheTickedPositions)
     write(catalogue({"A", "B", "C", "D", "E"}, {"D"}));
     tree.clear();
     add({{u"X"_s, true}, {u"Y"_s, false}, {u"Z"_s, true}});
-    SaveEngines(tree, true, true, profile);
+    EXPECT_TRUE(SaveEngines(tree, SaveScope::TickedMerge, profile));
     EXPECT_EQ(read({"Engines/Count", "Engines/Name1", "Engines/Name2", "Engines/Name3", "Engines/Name4", "Z/URL", "Z/QUERY",
                     "Y/URL", "X/Active"}),
               u"3|X|B|Z|D|http://Z/|http://Z/?q=%s|<none>|<none>"_s);
@@ -159,7 +159,7 @@ TEST_F(CatalogueTest, SavingTwiceChangesNothingAndKeepsBracketedNamesAndHugeLine
     ASSERT_EQ(LoadEngines(tree, profile), 2);
     tree.setChecked(2, true);
     for (const auto &save : {std::function([&] { SaveActiveFlags(tree, profile); }),
-                             std::function([&] { SaveEngines(tree, false, false, profile); })}) {
+                             std::function([&] { SaveEngines(tree, SaveScope::WholeList, profile); })}) {
         save();
         const QByteArray once = readBytes(path);
         save();
@@ -178,8 +178,8 @@ TEST_F(CatalogueTest, AReadOnlyFolderIsReadButNeverChanged)
         GTEST_SKIP() << "this file system lets the process write anyway";
     ASSERT_EQ(LoadEngines(tree, profile), 2);
     tree.setChecked(2, true);
-    SaveActiveFlags(tree, profile);
-    SaveEngines(tree, false, false, profile);
+    EXPECT_EQ(SaveActiveFlags(tree, profile), (QVector<bool>{false, true, true}));
+    EXPECT_FALSE(SaveEngines(tree, SaveScope::WholeList, profile));
     EXPECT_EQ(readBytes(path), original);
 }
 
