@@ -1,6 +1,7 @@
 #include "app/cli.h"
 #include "app/command_line.h"
 #include "app/core.h"
+#include "app/detail/logging.h"
 #include "app/main_window.h"
 #include "catalogue/program_folder.h"
 #include "platform/gui/desktop_shell.h"
@@ -68,7 +69,9 @@ int main(int argc, char *argv[])
     identify(*app);
 
     const QString folder = programFolder(line);
-    SeedProgramFolder(folder);
+    const SeedResult seeded = SeedProgramFolder(folder);
+    if (!seeded)
+        qCWarning(lcApp).noquote() << "the program folder was not seeded:" << seeded.reason;
     SettingsStore preferenceStore;
     DesktopShell shell;
     ProcessLauncher launcher;
