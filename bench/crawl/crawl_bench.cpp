@@ -42,7 +42,11 @@ public:
     {
         return m_values.value(key, defaultValue);
     }
-    void write(const QString &key, const QString &value) override { m_values.insert(key, value); }
+    bool write(const QString &key, const QString &value) override
+    {
+        m_values.insert(key, value);
+        return true;
+    }
 
 private:
     QHash<QString, QString> m_values;

@@ -1,5 +1,7 @@
 #include "prefs/preferences.h"
 
+#include "prefs/detail/logging.h"
+
 #include <QDir>
 #include <QSettings>
 
@@ -46,10 +48,17 @@ QString SettingsStore::read(const QString &key, const QString &defaultValue) con
     return m_settings->value(kGroup + u'/' + key, defaultValue).toString();
 }
 
-void SettingsStore::write(const QString &key, const QString &value)
+bool SettingsStore::write(const QString &key, const QString &value)
 {
     m_settings->setValue(kGroup + u'/' + key, value);
     m_settings->sync();
+    // A file that read badly (FormatError) is still written. QSettings keeps its first error, so
+    // after one failed write every later one reports failure too, even one that went through.
+    if (m_settings->status() != QSettings::AccessError)
+        return true;
+    qCWarning(lcPrefs).noquote() << "cannot store" << key << "in" << m_settings->fileName()
+                                 << "(the file or its folder cannot be written)";
+    return false;
 }
 
 Preferences LoadPreferences(const PreferenceStore &store, const QString &programFolder)

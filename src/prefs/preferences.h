@@ -12,7 +12,8 @@ class PreferenceStore
 public:
     virtual ~PreferenceStore() = default;
     virtual QString read(const QString &key, const QString &defaultValue) const = 0;
-    virtual void write(const QString &key, const QString &value) = 0;
+    // False when the value could not be stored.
+    virtual bool write(const QString &key, const QString &value) = 0;
 };
 
 // The store in QSettings: the user's own (organization and application "Kestrune") or, for tests
@@ -25,7 +26,7 @@ public:
     ~SettingsStore() override;
 
     QString read(const QString &key, const QString &defaultValue) const override;
-    void write(const QString &key, const QString &value) override;
+    bool write(const QString &key, const QString &value) override;
 
 private:
     std::unique_ptr<QSettings> m_settings;

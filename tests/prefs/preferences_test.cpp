@@ -48,6 +48,9 @@ TEST(Preferences, ShutDownWritesOnlyTheTestAndViewKeysUnderSettings)
     p.testingEnabled = false;
     SaveShutdownPreferences(p, file);
     EXPECT_EQ(readBytes(dir.filePath(u"Kestrune.conf"_s)), "[Settings]\nListViewType=2\nTestStopped=0\n");
+    // A store under a plain file, where no folder can be made, says that it failed.
+    EXPECT_TRUE(file.write(u"max_test"_s, u"5"_s));
+    EXPECT_FALSE(SettingsStore(dir.filePath(u"Kestrune.conf/nested.conf"_s)).write(u"max_test"_s, u"5"_s));
 }
 
 } // namespace

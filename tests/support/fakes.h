@@ -44,10 +44,11 @@ public:
     {
         return values.value(key, defaultValue);
     }
-    void write(const QString &key, const QString &value) override
+    bool write(const QString &key, const QString &value) override
     {
         values.insert(key, value);
         written.append(key);
+        return true;
     }
 
     QHash<QString, QString> values;
