@@ -25,7 +25,7 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
 {
     CommandLine line;
     qsizetype i = 1;
-    // Options before the command: --home, --help, --version.
+    // Options before the command: --home, --verbose, --help, --version.
     for (; i < arguments.size(); ++i) {
         const QByteArray &arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
@@ -42,6 +42,8 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             line.home = QString::fromLocal8Bit(arguments[i]);
         } else if (arg.startsWith("--home=")) {
             line.home = QString::fromLocal8Bit(arg.mid(7));
+        } else if (arg == "--verbose") {
+            line.verbose = true;
         } else {
             break;
         }
@@ -81,6 +83,8 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             line.json = true;
         } else if (arg == "--test") {
             line.test = true;
+        } else if (arg == "--verbose") {
+            line.verbose = true;
         } else if (arg == "--no-proxy") {
             line.useProxy = false;
         } else if (arg == "--max-search" || arg == "--max-test") {
@@ -125,6 +129,7 @@ QString usageText()
         "\n"
         "  --home DIR          the program folder (settings.dat, client templates, hand-off scripts);\n"
         "                      default: the folder of the executable\n"
+        "  --verbose           log what each part does to standard error; also allowed after search\n"
         "\n"
         "Search options (the defaults come from the active engines and your preferences):\n"
         "  --max-search N      at most N result pages at once\n"

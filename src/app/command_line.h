@@ -13,6 +13,7 @@ struct CommandLine
 
     Action action = Action::Window;
     QString home; // --home DIR; empty: the executable's folder
+    bool verbose = false; // --verbose: every kestrune.* log category on, to standard error
     QString error; // for UsageError
 
     // search

@@ -43,6 +43,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QByteArray(argv[i]));
     const CommandLine line = parseCommandLine(arguments);
+    if (line.verbose)
+        enableVerboseLogging();
 
     QFile out;
     QFile err;

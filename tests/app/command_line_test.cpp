@@ -27,6 +27,8 @@ TEST(CommandLine, SearchOptionsAndTheTextAfterThem)
     EXPECT_EQ(parse({"search", "--", "--json"}).searchText, QStringLiteral("--json"));
     EXPECT_EQ(parse({"search", "--no-proxy", "x"}).useProxy, false);
     EXPECT_EQ(parse({"get", "ftp://h/\xe9.mp3"}).link, QByteArray("ftp://h/\xe9.mp3"));
+    EXPECT_TRUE(parse({"--verbose"}).verbose && parse({"--verbose"}).action == CommandLine::Action::Window);
+    EXPECT_TRUE(parse({"--verbose", "get", "l"}).verbose && parse({"search", "--verbose", "x"}).verbose && !line.verbose);
 }
 
 TEST(CommandLine, MistakesAreUsageErrors)
