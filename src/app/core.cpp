@@ -42,8 +42,9 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
 
 Core::~Core() = default;
 
-void Core::startUp()
+void Core::startUp(const SeedResult &seeded)
 {
+    m_seedProblem = seeded.reason;
     const int n = LoadEngines(m_enginesList, m_profile);
     m_state.pageData = QVector<QByteArray>(n + 1);
     m_preferences = LoadPreferences(m_preferenceStore, m_profile.programFolder());
@@ -57,7 +58,10 @@ void Core::shutDown()
 
 QString Core::catalogueProblem() const
 {
-    return CatalogueProblem(m_profile);
+    const QString problem = CatalogueProblem(m_profile);
+    if (problem.isEmpty() || m_seedProblem.isEmpty())
+        return problem;
+    return problem + QStringLiteral(" (") + m_seedProblem + u')';
 }
 
 bool Core::startSearch(const QString &text)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/profile.h"
+#include "catalogue/catalogue.h"
 #include "ftpclient/ftpclient.h"
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
@@ -65,8 +65,9 @@ public:
     Core(const QString &programFolder, Services services, TimeLimits limits = {}, QObject *parent = nullptr);
     ~Core() override;
 
-    // At start: the engine list, the preferences and the empty result state.
-    void startUp();
+    // At start: the engine list, the preferences and the empty result state. `seeded` is how
+    // seeding the program folder went, for catalogueProblem().
+    void startUp(const SeedResult &seeded = {});
     // At close: the engines' check boxes and the two view and test preferences.
     void shutDown();
 
@@ -78,7 +79,8 @@ public:
     // The live preferences: a change applies from the next connection started.
     Preferences &preferences() { return m_preferences; }
     const Profile &profile() const { return m_profile; }
-    // Why settings.dat gives no catalogue, in words for the user; empty when it can be read.
+    // Why settings.dat gives no catalogue, in words for the user (with why it could not be made,
+    // when seeding failed); empty when it can be read.
     QString catalogueProblem() const;
 
     // A search with this text (trimmed; blanks sent as "+") over the ticked engines; false when it
@@ -143,6 +145,7 @@ private:
     Shell &m_shell;
     Launcher &m_launcher;
 
+    QString m_seedProblem;
     int m_enginesAsked = 0;
     int m_enginesDone = 0;
 };

@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     DesktopShell shell;
     ProcessLauncher launcher;
     Core core(folder, {preferenceStore, shell, launcher});
-    core.startUp();
+    core.startUp(seeded);
 
     switch (line.action) {
     case CommandLine::Action::Search:

@@ -4,6 +4,7 @@
 #include "catalogue/profile.h"
 #include "ftpclient/detail/client_template.h"
 #include "ftpclient/detail/ftp_url.h"
+#include "ftpclient/detail/logging.h"
 #include "platform/byte_text.h"
 #include "platform/launcher.h"
 #include "platform/status_line.h"
@@ -142,6 +143,7 @@ HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &prefe
 {
     using Problem = HandOffResult::Problem;
     const auto fail = [&status](Problem problem, QString reason) {
+        qCInfo(lcFtpClient).noquote() << "hand-off refused:" << reason;
         status.setText(kStatsPanel, kClientFailureText);
         return HandOffResult{false, problem, std::move(reason), {}};
     };
@@ -208,5 +210,8 @@ HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &prefe
             scriptFile->remove();
         return fail(Problem::NotStarted, QStringLiteral("the client program %1 cannot be started").arg(quoted(preferences.ftpPath)));
     }
+    // Not the arguments: they may hold the link's password.
+    qCInfo(lcFtpClient).noquote() << "started" << preferences.ftpPath
+                                  << (scriptFile ? QStringLiteral("with the script ") + scriptFile->fileName() : QString());
     return HandOffResult{true, Problem::None, {}, scriptFile ? scriptFile->fileName() : QString()};
 }

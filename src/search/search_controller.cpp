@@ -4,6 +4,7 @@
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
 #include "search/page_extraction.h"
+#include "search/detail/logging.h"
 #include "search/detail/query_url.h"
 #include "search/marks.h"
 #include "search/results.h"
@@ -38,6 +39,24 @@ qsizetype expectedResponseSize(QByteArrayView head, qsizetype cap)
     return std::min(cap, end + 4 + length);
 }
 
+// How a fetch ended, for the log.
+QString describe(EngineOutcome::End end, const TimeLimits &limits)
+{
+    switch (end) {
+    case EngineOutcome::End::Closed:
+        return QStringLiteral("closed by the server");
+    case EngineOutcome::End::Failed:
+        return QStringLiteral("failed: ");
+    case EngineOutcome::End::Silent:
+        return QStringLiteral("silent for %1 ms").arg(limits.pageSilence.count());
+    case EngineOutcome::End::TimedOut:
+        return QStringLiteral("still arriving after %1 ms").arg(limits.pageTotal.count());
+    case EngineOutcome::End::TooLarge:
+        return QStringLiteral("cut at %1 bytes").arg(limits.pageCap);
+    }
+    return {};
+}
+
 } // namespace
 
 // A QObject so that it can be deleted later: a time-out may be what ends the fetch.
@@ -56,7 +75,8 @@ SearchController::SearchController(Services services, TimeLimits limits, QObject
     connect(&m_sockets, &SocketArray::connected, this, &SearchController::onConnected);
     connect(&m_sockets, &SocketArray::dataArrival, this, &SearchController::onData);
     connect(&m_sockets, &SocketArray::closed, this, [this](int i) { endFetch(i, EngineOutcome::End::Closed); });
-    connect(&m_sockets, &SocketArray::error, this, [this](int i) { endFetch(i, EngineOutcome::End::Failed); });
+    connect(&m_sockets, &SocketArray::error, this,
+            [this](int i, const SocketFailure &failure) { endFetch(i, EngineOutcome::End::Failed, failure.text); });
 }
 
 SearchController::~SearchController()
@@ -99,6 +119,8 @@ void SearchController::SearchBtnClick(const QString &searchText)
     m_enginesLeft = 0;
     for (int i = 1; i <= dispatchedEngines(); ++i)
         m_enginesLeft += state.engineActive[i];
+    qCInfo(lcSearch).noquote() << "search for" << searchString << "over" << m_enginesLeft << "engines, at most"
+                               << m_services.preferences.maxSearch << "at once";
     DispatchEngines();
 }
 
@@ -158,6 +180,8 @@ void SearchController::SearchFinished()
     NodeTree &engines = m_services.enginesList;
     engines.setDisplayMode(NodeTree::DisplayMode::CheckBoxes);
     RestoreEngineChecks();
+    qCInfo(lcSearch) << "search" << (m_services.state.searchStopped ? "stopped" : "done") << "with"
+                     << m_services.state.resultCount << "results";
     m_searching = false;
     emit searchingChanged(false);
     emit searchEnded();
@@ -183,10 +207,13 @@ void SearchController::ConnectSock(int i)
     const Preferences &prefs = m_services.preferences;
     startTimers(i);
     if (prefs.useProxy) {
+        qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << m_services.state.queryURLs[i] << "through the proxy"
+                                    << prefs.proxyAddress << prefs.proxyPort;
         m_sockets.connectTo(i, prefs.proxyAddress, prefs.proxyPort);
         return;
     }
     const FetchTarget target = fetchTarget(m_services.state.queryURLs[i]);
+    qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << m_services.state.queryURLs[i];
     m_sockets.connectTo(i, QString::fromLatin1(target.host), target.port);
 }
 
@@ -238,6 +265,9 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &re
             page.truncate(m_limits.pageCap);
     }
     m_outcomes.insert(i, EngineOutcome{i, end, reason, page.size()});
+    qCInfo(lcSearch).noquote().nospace() << "engine " << i << " (" << m_services.enginesList.text(i)
+                                         << ") ended: " << describe(end, m_limits) << reason << ", " << page.size()
+                                         << " bytes";
     FinishPage(i);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/socket_array.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
+#include "tester/detail/logging.h"
 #include "search/server_url.h"
 
 #include <QTimer>
@@ -20,7 +21,10 @@ ServerTester::ServerTester(NodeTree &ftpList, Preferences &preferences, StatusLi
     , m_testSock(new SocketArray(this))
 {
     connect(m_testSock, &SocketArray::connected, this, [this](int slot) { finishTest(slot, ServerMark::Alive); });
-    connect(m_testSock, &SocketArray::error, this, [this](int slot) { finishTest(slot, ServerMark::Dead); });
+    connect(m_testSock, &SocketArray::error, this, [this](int slot, const SocketFailure &failure) {
+        qCDebug(lcTester).noquote() << "slot" << slot << "failed:" << failure.text;
+        finishTest(slot, ServerMark::Dead);
+    });
     watchTree();
     updateStatus();
 }
@@ -72,7 +76,10 @@ void ServerTester::StartTests()
         timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
         timer->setInterval(m_limits.serverTest);
-        connect(timer.get(), &QTimer::timeout, this, [this, k] { finishTest(k, ServerMark::Dead); });
+        connect(timer.get(), &QTimer::timeout, this, [this, k] {
+            qCDebug(lcTester) << "slot" << k << "had no answer in" << m_limits.serverTest.count() << "ms";
+            finishTest(k, ServerMark::Dead);
+        });
     }
     m_testsHalted = false;
     ScheduleTests();
@@ -112,6 +119,7 @@ void ServerTester::ScheduleTests()
         const ServerAddress address = ParseServer(key);
         if (address.host.isEmpty()) {
             // Nothing to connect to: no socket is spent on it.
+            qCDebug(lcTester) << "node" << i << "names no host to test";
             setMark(m_ftpList, i, ServerMark::Dead);
             emit serverTested(i, ServerMark::Dead);
             continue;
@@ -157,6 +165,7 @@ void ServerTester::finishTest(int slot, ServerMark mark)
     if (slot < 1 || slot >= m_testSlots.size() || m_testSlots[slot] <= 0)
         return;
     const int node = m_testSlots[slot];
+    qCInfo(lcTester).noquote() << m_ftpList.text(node) << (mark == ServerMark::Alive ? "is alive" : "is dead");
     setMark(m_ftpList, node, mark);
     FreeTestSlot(slot);
     m_activeTestSockets -= 1;

@@ -185,6 +185,8 @@ TEST_F(CliTest, RefusalsExitWithTheirStatusAndTheReason)
         {write("[Engines]\rCount=1\rName1=one\r"), u"search madonna"_s, 1, "CR alone"},
         {[&] { setEngines({"ONE", "TWO"}); }, u"search madonna"_s, 1, "no engine is active"},
         {write("[Clients]\r\n"), u"search madonna"_s, 1, "lists no engine"},
+        // A folder that cannot be made, so neither can its catalogue: the reason goes with it.
+        {write(""), u"--home \"$1/settings.dat/sub\" search madonna"_s, 1, "settings.dat/sub/lftp.scr cannot be written"},
         {[&] { setEngines({"one"}); }, u"search --engine nobody x"_s, 2, ""},
         {[] {}, u"fly"_s, 2, ""},
         {[] {}, u"connect 'ftp://bad;host/a.mp3'"_s, 1, "Client: the link's host is not a host name or an IP address\n"},
