@@ -10,9 +10,5 @@ bool ProcessLauncher::start(const QString &program, const QStringList &arguments
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
-        return false;
-    m_lastProcessId = pid;
-    return true;
+    return process.startDetached();
 }
