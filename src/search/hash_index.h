@@ -1,14 +1,12 @@
 #pragma once
 
+#include "search/detail/byte_scan.h"
+
 #include <QByteArrayView>
 #include <QtGlobal>
 
 #include <cstring>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace hashing {
 
@@ -61,13 +59,8 @@ inline bool sameBytes(QByteArrayView a, QByteArrayView b)
         std::memcpy(&q1, q + n - 8, 8);
         return ((p0 ^ q0) | (p1 ^ q1)) == 0;
     }
-#if defined(__SSE2__)
-    if (n > 16 && n <= 32) {
-        const auto load = [](const char *at) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at)); };
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(load(p), load(q)), _mm_cmpeq_epi8(load(p + n - 16), load(q + n - 16)));
-        return _mm_movemask_epi8(same) == 0xffff;
-    }
-#endif
+    if (n > 16 && n <= 32)
+        return byteScan::sameEnds16(p, q, n);
     return n == 0 || std::memcmp(p, q, static_cast<std::size_t>(n)) == 0;
 }
 
@@ -82,15 +75,10 @@ inline void copyBytes(char *to, const char *from, qsizetype n)
         std::memcpy(to + n - 8, &tail, 8);
         return;
     }
-#if defined(__SSE2__)
     if (n > 16 && n <= 32) {
-        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + n - 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(to), head);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n - 16), tail);
+        byteScan::copyEnds16(to, from, n);
         return;
     }
-#endif
     if (n > 0)
         std::memcpy(to, from, static_cast<std::size_t>(n));
 }

@@ -1,5 +1,7 @@
 #include "search/server_table.h"
 
+#include "search/detail/byte_scan.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +9,6 @@
 #include <new>
 #include <string>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -160,18 +158,13 @@ quint32 ServerRecord::find(quint32 tag, QByteArrayView path, QByteArrayView file
         return m_index->find(tag, equal);
     const quint32 *known = tags();
     quint32 i = 0;
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi32(static_cast<int>(tag));
     for (; i + 4 <= m_count; i += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(known + i));
-        auto mask = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, wanted))));
-        for (; mask != 0; mask &= mask - 1) {
+        for (unsigned mask = byteScan::matchTags4(known + i, tag); mask != 0; mask &= mask - 1) {
             const quint32 id = i + static_cast<quint32>(__builtin_ctz(mask));
             if (equal(id))
                 return id;
         }
     }
-#endif
     for (; i < m_count; ++i) {
         if (known[i] == tag && equal(i))
             return i;

@@ -1,60 +1,11 @@
 #include "search/server_url.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "search/detail/byte_scan.h"
 
 namespace {
 
-// The first `c` at or after `from`. Runs once or twice per link of a crawl, so it compares 16
-// bytes at a time inline instead of calling the C library.
-qsizetype findByte(QByteArrayView text, char c, qsizetype from)
-{
-    const char *p = text.data();
-    const qsizetype size = text.size();
-    qsizetype i = from;
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(c);
-    const auto match = [&](qsizetype at) {
-        return static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at)), wanted)));
-    };
-    for (; i + 16 <= size; i += 16) {
-        if (const unsigned m = match(i))
-            return i + __builtin_ctz(m);
-    }
-    // The rest in one block that overlaps the ones before: no match lies before `i` in it.
-    if (i < size && size >= 16 && from <= size - 16) {
-        const unsigned m = match(size - 16);
-        return m ? size - 16 + __builtin_ctz(m) : -1;
-    }
-#endif
-    for (; i < size; ++i) {
-        if (p[i] == c)
-            return i;
-    }
-    return -1;
-}
-
-qsizetype findLastByte(QByteArrayView text, char c)
-{
-    const char *p = text.data();
-    qsizetype i = text.size();
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(c);
-    for (; i >= 16; i -= 16) {
-        const auto m = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i - 16)), wanted)));
-        if (m)
-            return i - 16 + (31 - __builtin_clz(m));
-    }
-#endif
-    while (i > 0) {
-        if (p[--i] == c)
-            return i;
-    }
-    return -1;
-}
+using byteScan::findByte;
+using byteScan::findLastByte;
 
 qsizetype findSchemeEnd(QByteArrayView text)
 {
@@ -148,38 +99,7 @@ ResultLink SplitResultLink(QByteArrayView link)
     // Behind "scheme://" the server ends at the first "/"; the host starts behind the last "@"
     // before that, if any.
     const qsizetype from = scheme + 3;
-    const char *p = link.data();
-    const qsizetype size = link.size();
-    qsizetype slash = -1;
-    qsizetype at = -1;
-    qsizetype i = from;
-#if defined(__SSE2__)
-    const __m128i slashes = _mm_set1_epi8('/');
-    const __m128i ats = _mm_set1_epi8('@');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-        const auto slashMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slashes)));
-        auto atMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, ats)));
-        if (slashMask != 0)
-            atMask &= (slashMask & (0u - slashMask)) - 1;
-        if (atMask != 0)
-            at = i + (31 - __builtin_clz(atMask));
-        if (slashMask != 0) {
-            slash = i + __builtin_ctz(slashMask);
-            break;
-        }
-    }
-#endif
-    if (slash < 0) {
-        for (; i < size; ++i) {
-            if (p[i] == '/') {
-                slash = i;
-                break;
-            }
-            if (p[i] == '@')
-                at = i;
-        }
-    }
+    const auto [slash, at] = byteScan::findServerEnd(link, from);
 
     ResultLink result;
     SplitLink &pieces = result.pieces;
