@@ -5,7 +5,7 @@
 
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
-#include "search/link_scanner.h"
+#include "search/detail/page_scanner.h"
 #include "search/page_extraction.h"
 #include "search/results.h"
 #include "search/search_state.h"

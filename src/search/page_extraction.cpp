@@ -1,6 +1,6 @@
 #include "search/page_extraction.h"
 
-#include "search/link_scanner.h"
+#include "search/detail/page_scanner.h"
 #include "search/results.h"
 #include "search/search_state.h"
 

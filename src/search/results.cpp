@@ -1,7 +1,7 @@
 #include "search/results.h"
 
 #include "platform/node_tree.h"
-#include "search/link_scanner.h"
+#include "search/detail/link_rules.h"
 #include "search/marks.h"
 #include "search/search_state.h"
 #include "search/server_url.h"

@@ -1,4 +1,6 @@
-#include "search/link_scanner.h"
+#include "search/detail/link_rules.h"
+#include "search/detail/page_scanner.h"
+#include "support/reference_scanner.h"
 
 #include <QRandomGenerator>
 

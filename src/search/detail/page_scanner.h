@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/detail/byte_scan.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -8,46 +10,10 @@
 #include <vector>
 
 // Link extraction from a result page: quoted href targets that begin with "ftp://" or "http://",
-// found by plain text search ignoring letter case (no HTML parsing). Pages, links and the search
-// string are bytes, one byte per character. Positions count from 0; -1 means "none".
+// found by plain text search ignoring letter case (no HTML parsing). Positions count from 0.
 
 // What ParsePage extracts: ftp links, http links, or ftp links and then http links.
 enum ParseMode : int { ParseFTP = 1, ParseHTTP = 2, ParseAll = 3 };
-
-// The position of "ftp://" (of "http://") in the first `href="ftp://` of `text`, or when there is
-// none, in the first `href='ftp://`; `quote` gets the link's quote. A single-quoted link is thus
-// found only when no double-quoted one follows anywhere in the text.
-qsizetype FindFTPLink(QByteArrayView text, char &quote);
-qsizetype FindHTTPLink(QByteArrayView text, char &quote);
-
-// True when something follows the first "/" behind the host.
-bool HasFilePath(QByteArrayView url);
-
-// The words of a search: split at blanks and at "+" (the search string carries "+" for every
-// blank typed), no empty words. Views into `text`.
-std::vector<QByteArrayView> SplitWords(QByteArrayView text);
-
-// A link without "?" that contains any of the words, ignoring the case of ASCII letters.
-bool LinkMatchesSearch(QByteArrayView link, const std::vector<QByteArrayView> &words);
-bool LinkMatchesSearch(QByteArrayView link, QByteArrayView searchString);
-
-// The four tests an http link passes to become a candidate: it does not end in exactly "html" or
-// "htm", HasFilePath, LinkMatchesSearch.
-bool IsHTTPFileLink(QByteArrayView link, const std::vector<QByteArrayView> &words);
-
-// The value of digits 0-9 and letters (A or a = 10 ... Z or z = 35) in base 16, the leftmost
-// digit weighing most; -1 if `s` holds any other character.
-int HexToInt(QByteArrayView s);
-
-// Decodes every "%" followed by two hexadecimal digits into that byte. A "%" without two such
-// digits after it stays as it is. A "%" that decoding produces (from "%25") is read again with the
-// two characters that follow it, so "%2541" gives "A".
-QByteArray UnescapeURL(QByteArrayView s);
-// The same into a buffer the caller reuses; returns `s` itself when it holds no "%".
-QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer);
-
-// Bytes below 32 and 127: never part of a result.
-bool HasControlCharacter(QByteArrayView s);
 
 // Walks a page and yields its links in the order the extraction hands them on: first every
 // double-quoted link (skipping those that lie inside an earlier link's text), then the single-
@@ -59,6 +25,8 @@ bool HasControlCharacter(QByteArrayView s);
 // A link without its closing quote ends its pass (the ftp or the http one); it is not yielded.
 class PageScanner final
 {
+    Q_DISABLE_COPY_MOVE(PageScanner)
+
 public:
     struct Link
     {
@@ -73,20 +41,9 @@ public:
     };
 
     PageScanner(QByteArrayView page, int mode, QByteArrayView searchString);
-    PageScanner(const PageScanner &) = delete;
-    PageScanner &operator=(const PageScanner &) = delete;
 
     bool validMode() const { return m_mode >= ParseFTP && m_mode <= ParseAll; }
     Step next(Link &link, qsizetype budget = qsizetype(1) << 20);
-
-    // What the bytes of a link hold, learnt while its closing quote is looked for.
-    struct LinkBytes
-    {
-        qsizetype end = -1; // the closing quote, -1 until it is found
-        bool percent = false;
-        bool control = false;
-        bool questionMark = false;
-    };
 
 private:
     enum class Phase { Collect, FTP, HTTP, Done };
@@ -109,7 +66,7 @@ private:
     qsizetype m_linkStart = -1;
     qsizetype m_linkSearched = 0;
     char m_linkQuote = 0;
-    LinkBytes m_linkBytes;
+    byteScan::LinkBytes m_linkBytes;
     QByteArray m_search;
     std::vector<QByteArrayView> m_words;
     std::string m_buffer;

@@ -1,0 +1,189 @@
+#include "search/detail/link_rules.h"
+
+#include "search/detail/byte_scan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+inline char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+inline bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+inline int digitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool containsFolded(QByteArrayView text, QByteArrayView word)
+{
+    if (word.isEmpty())
+        return true;
+    const char first = lower(word[0]);
+    const qsizetype last = text.size() - word.size();
+    for (qsizetype i = 0; i <= last; ++i) {
+        if (lower(text[i]) != first)
+            continue;
+        qsizetype k = 1;
+        while (k < word.size() && lower(text[i + k]) == lower(word[k]))
+            ++k;
+        if (k == word.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool HasFilePath(QByteArrayView url)
+{
+    const char *begin = url.data();
+    const char *end = begin + url.size();
+    const char *slashes = nullptr;
+    for (const char *p = begin; p < end; ++p) {
+        p = static_cast<const char *>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
+        if (!p)
+            return false;
+        if (p + 1 < end && p[1] == '/') {
+            slashes = p;
+            break;
+        }
+    }
+    if (!slashes)
+        return false;
+    // The host has at least one character: the slash that ends it is looked for from the second
+    // character behind the "//" on.
+    const char *from = slashes + 3;
+    if (from >= end)
+        return false;
+    const void *slash = std::memchr(from, '/', static_cast<std::size_t>(end - from));
+    return slash && static_cast<const char *>(slash) + 1 < end;
+}
+
+std::vector<QByteArrayView> SplitWords(QByteArrayView text)
+{
+    std::vector<QByteArrayView> words;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == ' ' || text[i] == '+') {
+            if (i > start)
+                words.push_back(text.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    return words;
+}
+
+bool LinkMatchesSearch(QByteArrayView link, const std::vector<QByteArrayView> &words)
+{
+    if (link.contains('?'))
+        return false;
+    return std::any_of(words.begin(), words.end(),
+                       [link](QByteArrayView word) { return containsFolded(link, word); });
+}
+
+bool LinkMatchesSearch(QByteArrayView link, QByteArrayView searchString)
+{
+    return LinkMatchesSearch(link, SplitWords(searchString));
+}
+
+namespace {
+
+template<std::size_t N>
+bool endsWithExactly(QByteArrayView text, const char (&ending)[N])
+{
+    constexpr qsizetype size = N - 1;
+    return text.size() >= size && __builtin_memcmp(text.data() + text.size() - size, ending, size) == 0;
+}
+
+} // namespace
+
+bool IsHTTPFileLink(QByteArrayView link, bool hasQuestionMark, const std::vector<QByteArrayView> &words)
+{
+    // Exact case on purpose: "x.HTML" is taken, "x.html" and "x.shtml" are not.
+    return !hasQuestionMark && !endsWithExactly(link, "html") && !endsWithExactly(link, "htm") && HasFilePath(link)
+        && std::any_of(words.begin(), words.end(), [link](QByteArrayView word) { return containsFolded(link, word); });
+}
+
+bool IsHTTPFileLink(QByteArrayView link, const std::vector<QByteArrayView> &words)
+{
+    return IsHTTPFileLink(link, link.contains('?'), words);
+}
+
+int HexToInt(QByteArrayView s)
+{
+    qint64 value = 0;
+    for (const char c : s) {
+        const int digit = digitValue(c);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+        if (value > std::numeric_limits<int>::max())
+            return -1;
+    }
+    return static_cast<int>(value);
+}
+
+QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer)
+{
+    const void *firstPercent = std::memchr(s.data(), '%', static_cast<std::size_t>(s.size()));
+    if (!firstPercent)
+        return s;
+    buffer.assign(s.data(), static_cast<std::size_t>(s.size()));
+    char *b = buffer.data();
+    const qsizetype n = s.size();
+    qsizetype r = static_cast<const char *>(firstPercent) - s.data();
+    qsizetype w = r;
+    // In place: the write position never passes the read position.
+    while (r < n) {
+        if (b[r] != '%') {
+            const void *next = std::memchr(b + r, '%', static_cast<std::size_t>(n - r));
+            const qsizetype end = next ? static_cast<const char *>(next) - b : n;
+            std::memmove(b + w, b + r, static_cast<std::size_t>(end - r));
+            w += end - r;
+            r = end;
+            continue;
+        }
+        if (r + 2 < n && isHexDigit(b[r + 1]) && isHexDigit(b[r + 2])) {
+            const char decoded = static_cast<char>(digitValue(b[r + 1]) * 16 + digitValue(b[r + 2]));
+            r += 2;
+            if (decoded == '%') {
+                // Read again together with the two characters that follow it.
+                b[r] = '%';
+                continue;
+            }
+            b[w++] = decoded;
+            ++r;
+            continue;
+        }
+        b[w++] = '%';
+        ++r;
+    }
+    buffer.resize(static_cast<std::size_t>(w));
+    return QByteArrayView(buffer.data(), w);
+}
+
+QByteArray UnescapeURL(QByteArrayView s)
+{
+    std::string buffer;
+    return UnescapeURL(s, buffer).toByteArray();
+}
+
+bool HasControlCharacter(QByteArrayView s)
+{
+    return byteScan::hasControlCharacter(s);
+}
