@@ -51,7 +51,7 @@ double median(std::vector<double> values)
 
 qsizetype countLinks(const QByteArray &page)
 {
-    PageScanner scanner(page, ParseAll, kBenchSearch);
+    PageScanner scanner(page, ParseMode::All, kBenchSearch);
     PageScanner::Link link;
     qsizetype found = 0;
     for (PageScanner::Step step; (step = scanner.next(link)) != PageScanner::Step::Done;)
@@ -92,7 +92,7 @@ double timeExtraction(const QByteArray &page, int &results, int &servers)
     QElapsedTimer clock;
     clock.start();
     crawl.results.startSearch();
-    ExtractPage(page, ParseAll, crawl.state.searchString, crawl.results);
+    ExtractPage(page, ParseMode::All, crawl.state.searchString, crawl.results);
     const double ms = clock.nsecsElapsed() / 1e6;
     results = crawl.state.resultCount;
     servers = crawl.ftpList.count() - 2;
@@ -165,7 +165,7 @@ LoopRun throughEventLoop(const QByteArray &page)
     total.start();
     sinceTick.start();
     ticker.start();
-    extraction.start(page, ParseAll);
+    extraction.start(page, ParseMode::All);
     loop.exec();
     longestGap = std::max(longestGap, sinceTick.nsecsElapsed());
     ticker.stop();
@@ -204,7 +204,7 @@ void reportOddPages()
         Crawl crawl;
         QElapsedTimer clock;
         clock.start();
-        ExtractPage(odd.page, ParseAll, kBenchSearch, crawl.results);
+        ExtractPage(odd.page, ParseMode::All, kBenchSearch, crawl.results);
         const double atOnce = clock.nsecsElapsed() / 1e6;
         const LoopRun run = throughEventLoop(odd.page);
         std::printf("  %-28s %7.1f ms at once, %7.1f ms through the event loop, longest gap %6.2f ms, %d result(s)\n",
@@ -226,7 +226,7 @@ void reportGrowth()
     for (int part = 0; part < kParts; ++part) {
         QElapsedTimer clock;
         clock.start();
-        ExtractPage(parts[part], ParseAll, kBenchSearch, crawl.results);
+        ExtractPage(parts[part], ParseMode::All, kBenchSearch, crawl.results);
         const double seconds = clock.nsecsElapsed() / 1e9;
         std::printf("  entries %7d..%7d: %6.2f M links/s\n", part * (kTotal / kParts), (part + 1) * (kTotal / kParts),
                     kTotal / kParts / seconds / 1e6);
@@ -242,7 +242,7 @@ void BM_DistinctPaths(benchmark::State &bench)
         bench.PauseTiming();
         auto crawl = std::make_unique<Crawl>();
         bench.ResumeTiming();
-        ExtractPage(page, ParseAll, kBenchSearch, crawl->results);
+        ExtractPage(page, ParseMode::All, kBenchSearch, crawl->results);
         benchmark::DoNotOptimize(crawl->state.resultCount);
         bench.PauseTiming();
         crawl.reset();

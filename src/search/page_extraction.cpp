@@ -1,6 +1,5 @@
 #include "search/page_extraction.h"
 
-#include "search/detail/page_scanner.h"
 #include "search/results.h"
 #include "search/search_state.h"
 
@@ -34,7 +33,7 @@ void PageExtraction::setSliceLimits(std::chrono::microseconds time, int links)
     m_sliceLinks = links;
 }
 
-void PageExtraction::start(QByteArray page, int mode)
+void PageExtraction::start(QByteArray page, ParseMode mode)
 {
     m_page = std::move(page);
     // The search string is read once: the page is matched against the search it was fetched for.
@@ -94,7 +93,7 @@ void PageExtraction::finish()
     emit finished();
 }
 
-int ExtractPage(QByteArrayView page, int mode, QByteArrayView searchString, Results &results)
+int ExtractPage(QByteArrayView page, ParseMode mode, QByteArrayView searchString, Results &results)
 {
     PageScanner scanner(page, mode, searchString);
     PageScanner::Link link;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/detail/page_scanner.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
@@ -8,7 +10,6 @@
 #include <chrono>
 #include <memory>
 
-class PageScanner;
 class Results;
 struct SearchState;
 
@@ -25,9 +26,9 @@ public:
     PageExtraction(SearchState &state, Results &results, QObject *parent = nullptr);
     ~PageExtraction() override;
 
-    // Starts extracting `page` (shared, not copied) in `mode` (ParseMode) from the event loop, so
-    // the caller can connect to finished() first. A job that is running is dropped.
-    void start(QByteArray page, int mode);
+    // Starts extracting `page` (shared, not copied) in `mode` from the event loop, so the caller can
+    // connect to finished() first. A job that is running is dropped.
+    void start(QByteArray page, ParseMode mode);
     bool isRunning() const { return static_cast<bool>(m_scanner); }
 
     // How long one slice may look for links (adding the ones it found comes after), and (for
@@ -54,4 +55,4 @@ private:
 
 // The extraction of a page at once, without the event loop (benchmarks and tests): hands the
 // page's links to `results` as PageExtraction does. Returns how many became results.
-int ExtractPage(QByteArrayView page, int mode, QByteArrayView searchString, Results &results);
+int ExtractPage(QByteArrayView page, ParseMode mode, QByteArrayView searchString, Results &results);

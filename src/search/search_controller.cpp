@@ -308,7 +308,7 @@ void SearchController::FinishPage(int i)
         emit engineFinished(m_outcomes.take(i));
         DispatchEngines();
     });
-    extraction->start(state.pageData[i], 3);
+    extraction->start(state.pageData[i], ParseMode::All);
 }
 
 void SearchController::abortExtractions()

@@ -13,9 +13,10 @@
 
 namespace {
 
+using enum ParseMode;
 using Found = std::vector<std::pair<QByteArray, bool>>; // link, isHTTP
 
-Found parse(QByteArrayView page, int mode, QByteArrayView search)
+Found parse(QByteArrayView page, ParseMode mode, QByteArrayView search)
 {
     Found found;
     ParsePage(page, mode, search, [&](auto link, bool http) { found.emplace_back(link.toByteArray(), http); });
@@ -24,12 +25,12 @@ Found parse(QByteArrayView page, int mode, QByteArrayView search)
 
 // The extraction as it was first written: cut the rest of the page after every link and search
 // it again from its start. A link without its closing quote ends its pass.
-Found reference(const QByteArray &page, int mode, QByteArrayView search)
+Found reference(const QByteArray &page, ParseMode mode, QByteArrayView search)
 {
     Found found;
     const std::vector<QByteArrayView> words = SplitWords(search);
     for (const bool http : {false, true}) {
-        if (mode != ParseAll && mode != (http ? ParseHTTP : ParseFTP))
+        if (mode != All && mode != (http ? HTTP : FTP))
             continue;
         QByteArray t = page;
         char quote = 0;
@@ -50,51 +51,53 @@ Found reference(const QByteArray &page, int mode, QByteArrayView search)
 TEST(ParsePage, Table)
 {
     const QByteArray huge = "ftp://h/" + QByteArray(3 << 20, 'a'); // longer than one step's search
-    const struct { const char *name; QByteArray page; int mode; const char *search; Found expected; } cases[] = {
-        {"OnlySingleQuotedAllTakenAsWritten", R"(hReF='fTp://x/1' href='ftp://s/2')", ParseFTP, "",
+    const struct { const char *name; QByteArray page; ParseMode mode; const char *search; Found expected; } cases[] = {
+        {"OnlySingleQuotedAllTakenAsWritten", R"(hReF='fTp://x/1' href='ftp://s/2')", FTP, "",
          {{"fTp://x/1", false}, {"ftp://s/2", false}}},
         {"SingleQuotedOnlyBehindTheLastDoubleQuoted",
          R"(href='ftp://s/0' <A HREF="FTP://H/1"> href='ftp://s/2' href="ftp://b/3" href='ftp://s/4' href='ftp://s/5')",
-         ParseFTP, "", {{"FTP://H/1", false}, {"ftp://b/3", false}, {"ftp://s/4", false}, {"ftp://s/5", false}}},
-        {"MatchInsideALinkIsNotALinkOfItsOwn", R"(href="ftp://a/x href='ftp://b/y' z" href='ftp://c/w')", ParseFTP, "",
+         FTP, "", {{"FTP://H/1", false}, {"ftp://b/3", false}, {"ftp://s/4", false}, {"ftp://s/5", false}}},
+        {"MatchInsideALinkIsNotALinkOfItsOwn", R"(href="ftp://a/x href='ftp://b/y' z" href='ftp://c/w')", FTP, "",
          {{"ftp://a/x href='ftp://b/y' z", false}, {"ftp://c/w", false}}},
-        {"DoubleInsideSingleWins", R"(href='ftp://a/x href="ftp://b/y" z')", ParseFTP, "", {{"ftp://b/y", false}}},
-        {"FtpPassFirst", R"(href="http://h/x.mp3" href="ftp://f/a.mp3")", ParseAll, "x",
+        {"DoubleInsideSingleWins", R"(href='ftp://a/x href="ftp://b/y" z')", FTP, "", {{"ftp://b/y", false}}},
+        {"FtpPassFirst", R"(href="http://h/x.mp3" href="ftp://f/a.mp3")", All, "x",
          {{"ftp://f/a.mp3", false}, {"http://h/x.mp3", true}}},
-        {"ModeZero", R"(href="ftp://h/a")", 0, "", {}}, {"ModeFour", R"(href="ftp://h/a")", 4, "", {}},
+        {"ModeZero", R"(href="ftp://h/a")", ParseMode(0), "", {}},
+        {"ModeFour", R"(href="ftp://h/a")", ParseMode(4), "", {}},
         {"HtmlAndHtmDroppedOnlyInLowerCase",
          R"(href="http://h/x.html" href="http://h/x.htm" href="http://h/x.shtml" href="http://h/x.htm%6C")"
          R"( href="http://h/x.HTML" href="http://h/x.HTM")",
-         ParseHTTP, "x", {{"http://h/x.HTML", true}, {"http://h/x.HTM", true}}},
+         HTTP, "x", {{"http://h/x.HTML", true}, {"http://h/x.HTM", true}}},
         {"HttpWithoutFilePathQueryOrSearchWordDropped",
          R"(href="http://x.example/" href="http://x.example" href="http://h/x/" href="http://h/x.mp3?y=1")"
          R"( href="http://h/a?x" href="http://h/x%3F.mp3" href="http://h/other.mp3")",
-         ParseHTTP, "x", {{"http://h/x/", true}}},
+         HTTP, "x", {{"http://h/x/", true}}},
         {"AnySearchWordIgnoringCaseAfterUnescaping",
-         R"(href="http://h/Live.mp3" href="http://h/demo.ogg" href="http://h/%41BBA.mp3")", ParseHTTP,
+         R"(href="http://h/Live.mp3" href="http://h/demo.ogg" href="http://h/%41BBA.mp3")", HTTP,
          "live+DEMO+abba", {{"http://h/Live.mp3", true}, {"http://h/demo.ogg", true}, {"http://h/ABBA.mp3", true}}},
-        {"PercentPairsDecodedNoWordsNoHttp", R"(href="ftp://h/a%20b%41.mp3" href="http://h/a.mp3")", ParseAll, "+",
+        {"PercentPairsDecodedNoWordsNoHttp", R"(href="ftp://h/a%20b%41.mp3" href="http://h/a.mp3")", All, "+",
          {{"ftp://h/a bA.mp3", false}}},
         {"MissingClosingQuoteEndsTheFtpPassOnly", R"(href="ftp://a/1" href="http://h/music.mp3" href="ftp://x/open)",
-         ParseAll, "music", {{"ftp://a/1", false}, {"http://h/music.mp3", true}}},
-        {"MissingClosingQuoteLeavesTheFtpPass", R"(href="ftp://h/a.mp3" href="http://x/music)", ParseAll, "music",
+         All, "music", {{"ftp://a/1", false}, {"http://h/music.mp3", true}}},
+        {"MissingClosingQuoteLeavesTheFtpPass", R"(href="ftp://h/a.mp3" href="http://x/music)", All, "music",
          {{"ftp://h/a.mp3", false}}},
         {"ControlCharactersInALinkButNotAroundIt",
          QByteArrayLiteral("\0href=\"ftp://h/a%0Ab\" href=\"ftp://h/a%00b\" href=\"ftp://h/a\tb\" href=\"ftp://h/a\x7f\" "
              "href=\"ftp://h/\0\" href=\"ftp://h/\x1f\" href=\"ftp://h/ok\"\0\0href='ftp://h/b'\0"),
-         ParseFTP, "", {{"ftp://h/ok", false}, {"ftp://h/b", false}}},
+         FTP, "", {{"ftp://h/ok", false}, {"ftp://h/b", false}}},
         {"OtherSpellingsIgnored",
          R"(href = "ftp://h/a" href=ftp://h/b src="ftp://h/c" href="/pub/d" href="https://h/music.mp3" href="ftp:/)",
-         ParseAll, "music", {}},
-        {"HugePage", "href='ftp://h/skipped" + QByteArray(6 << 20, 'x') + R"(href="ftp://h/end.mp3")", ParseAll, "x",
+         All, "music", {}},
+        {"HugePage", "href='ftp://h/skipped" + QByteArray(6 << 20, 'x') + R"(href="ftp://h/end.mp3")", All, "x",
          {{"ftp://h/end.mp3", false}}},
-        {"HugeLinkThenNoClosingQuote", "href=\"" + huge + "\" href=\"ftp://h/" + QByteArray(2 << 20, '%'), ParseAll, "",
+        {"HugeLinkThenNoClosingQuote", "href=\"" + huge + "\" href=\"ftp://h/" + QByteArray(2 << 20, '%'), All, "",
          {{huge, false}}},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(parse(c.page, c.mode, c.search), c.expected) << c.name;
         EXPECT_EQ(reference(c.page, c.mode, c.search), c.expected) << c.name;
-        EXPECT_EQ(ParsePage(c.page, c.mode, c.search, [](auto, bool) {}), c.mode >= 1 && c.mode <= 3) << c.name;
+        const bool valid = int(c.mode) >= 1 && int(c.mode) <= 3;
+        EXPECT_EQ(ParsePage(c.page, c.mode, c.search, [](auto, bool) {}), valid) << c.name;
     }
 }
 
@@ -118,21 +121,22 @@ TEST(ParsePage, AgreesWithCuttingTheRestAfterEveryLinkWhateverTheSearchBudget)
     std::size_t links = 0, pending = 0;
     for (int round = 0; round < 10000; ++round) {
         const QByteArray page = randomPage(random) + randomPage(random);
-        for (const int mode : {ParseFTP, ParseHTTP, ParseAll}) {
+        for (const ParseMode mode : {FTP, HTTP, All}) {
             const Found found = parse(page, mode, "music+x");
-            ASSERT_EQ(found, reference(page, mode, "music+x")) << "mode " << mode << " page " << page.toStdString();
+            ASSERT_EQ(found, reference(page, mode, "music+x"))
+                << "mode " << int(mode) << " page " << page.toStdString();
             links += found.size();
         }
         // A scanner that may search only 3 bytes per step finds the same links.
         Found sliced;
-        PageScanner scanner(page, ParseAll, "music+x");
+        PageScanner scanner(page, All, "music+x");
         PageScanner::Link link;
         for (PageScanner::Step step; (step = scanner.next(link, 3)) != PageScanner::Step::Done;) {
             pending += step == PageScanner::Step::Pending;
             if (step == PageScanner::Step::Found && link.accepted)
                 sliced.emplace_back(link.text.toByteArray(), link.isHTTP);
         }
-        ASSERT_EQ(sliced, parse(page, ParseAll, "music+x")) << page.toStdString();
+        ASSERT_EQ(sliced, parse(page, All, "music+x")) << page.toStdString();
     }
     // The pages must hold links and the budget must cut the search for the comparisons to mean anything.
     EXPECT_TRUE(links > 30000 && pending > 100000) << links << ' ' << pending;

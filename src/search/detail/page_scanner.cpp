@@ -15,7 +15,7 @@ constexpr std::size_t kPrefetchDistance = 8;
 
 } // namespace
 
-PageScanner::PageScanner(QByteArrayView page, int mode, QByteArrayView searchString)
+PageScanner::PageScanner(QByteArrayView page, ParseMode mode, QByteArrayView searchString)
     : m_page(page)
     , m_mode(mode)
     , m_search(searchString.toByteArray())
@@ -90,7 +90,7 @@ void PageScanner::beginPass(Phase phase)
 
 void PageScanner::endPass()
 {
-    if (m_phase == Phase::FTP && m_mode == ParseAll) {
+    if (m_phase == Phase::FTP && m_mode == ParseMode::All) {
         beginPass(Phase::HTTP);
         return;
     }
@@ -108,7 +108,7 @@ PageScanner::Step PageScanner::next(Link &link, qsizetype budget)
             collect(std::min(m_page.size(), m_collected + std::max<qsizetype>(budget, 1)));
             if (m_collected < m_page.size())
                 return Step::Pending;
-            beginPass(m_mode == ParseHTTP ? Phase::HTTP : Phase::FTP);
+            beginPass(m_mode == ParseMode::HTTP ? Phase::HTTP : Phase::FTP);
             continue;
         case Phase::FTP:
         case Phase::HTTP:

@@ -13,14 +13,14 @@
 // found by plain text search ignoring letter case (no HTML parsing). Positions count from 0.
 
 // What ParsePage extracts: ftp links, http links, or ftp links and then http links.
-enum ParseMode : int { ParseFTP = 1, ParseHTTP = 2, ParseAll = 3 };
+enum class ParseMode { FTP = 1, HTTP = 2, All = 3 };
 
 // Walks a page and yields its links in the order the extraction hands them on: first every
 // double-quoted link (skipping those that lie inside an earlier link's text), then the single-
-// quoted ones behind the last of them; for ParseAll the ftp pass and then the http pass. One sweep
-// over the page first notes where every match starts; the passes then take the links from these
-// lists, so the work is linear in the page size and nothing of the page is copied but an
-// unescaped link. It holds a view of the page: the owner keeps the bytes alive.
+// quoted ones behind the last of them; for ParseMode::All the ftp pass and then the http pass.
+// One sweep over the page first notes where every match starts; the passes then take the links
+// from these lists, so the work is linear in the page size and nothing of the page is copied but
+// an unescaped link. It holds a view of the page: the owner keeps the bytes alive.
 //
 // A link without its closing quote ends its pass (the ftp or the http one); it is not yielded.
 class PageScanner final
@@ -40,9 +40,10 @@ public:
         Done,
     };
 
-    PageScanner(QByteArrayView page, int mode, QByteArrayView searchString);
+    // A mode cast from a number other than 1, 2, 3 yields nothing.
+    PageScanner(QByteArrayView page, ParseMode mode, QByteArrayView searchString);
 
-    bool validMode() const { return m_mode >= ParseFTP && m_mode <= ParseAll; }
+    bool validMode() const { return m_mode >= ParseMode::FTP && m_mode <= ParseMode::All; }
     Step next(Link &link, qsizetype budget = qsizetype(1) << 20);
 
 private:
@@ -55,7 +56,7 @@ private:
     void endPass();
 
     QByteArrayView m_page;
-    int m_mode;
+    ParseMode m_mode;
     Phase m_phase = Phase::Collect;
     qsizetype m_collected = 0;
     // Where each kind of match begins ("href"), in page order: [scheme][quote].
@@ -76,7 +77,7 @@ private:
 // `addResult(QByteArrayView link, bool isHTTP)`. Returns false (and does nothing) for a mode other
 // than 1, 2, 3.
 template<typename AddResult>
-bool ParsePage(QByteArrayView page, int mode, QByteArrayView searchString, AddResult &&addResult)
+bool ParsePage(QByteArrayView page, ParseMode mode, QByteArrayView searchString, AddResult &&addResult)
 {
     PageScanner scanner(page, mode, searchString);
     if (!scanner.validMode())
