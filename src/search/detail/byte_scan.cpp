@@ -1,5 +1,7 @@
 #include "search/detail/byte_scan.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define KESTRUNE_X86 1
@@ -33,19 +35,20 @@ template<typename Masks>
 __attribute__((always_inline)) inline int markBlocks(const char *p, qsizetype i, qsizetype stop, qsizetype size,
                                                      quint64 *starts, Masks &&masks)
 {
-    if (i + kBlock > stop || i + 2 * kBlock > size)
+    // Every block starts 64 bytes or more before `stop` and has a whole block behind it.
+    const qsizetype fit = std::min((stop - i) / kBlock, (size - i) / kBlock - 1);
+    if (fit <= 0)
         return 0;
-    int blocks = 0;
+    const int blocks = static_cast<int>(std::min<qsizetype>(fit, kStretch));
     BlockMasks block = masks(p + i);
-    do {
+    for (int b = 0; b < blocks; ++b, i += kBlock) {
         // The hardware alone does not read far enough ahead to keep the sweep fed.
         if (i + kBlock + kSweepAhead < size)
             __builtin_prefetch(p + i + kBlock + kSweepAhead);
         const BlockMasks next = masks(p + i + kBlock);
-        starts[blocks++] = candidates(block, next);
+        starts[b] = candidates(block, next);
         block = next;
-        i += kBlock;
-    } while (blocks < kStretch && i + kBlock <= stop && i + 2 * kBlock <= size);
+    }
     return blocks;
 }
 
