@@ -5,8 +5,8 @@
 
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
+#include "search/detail/page_extraction.h"
 #include "search/detail/page_scanner.h"
-#include "search/page_extraction.h"
 #include "search/results.h"
 #include "search/search_state.h"
 

@@ -2,10 +2,10 @@
 
 #include "platform/node_tree.h"
 #include "search/detail/link_rules.h"
+#include "search/detail/status.h"
 #include "search/marks.h"
 #include "search/search_state.h"
 #include "search/server_url.h"
-#include "search/detail/status.h"
 
 #include <limits>
 

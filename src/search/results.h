@@ -1,9 +1,9 @@
 #pragma once
 
 #include "search/detail/host_table.h"
+#include "search/detail/staged_links.h"
 #include "search/server_table.h"
 #include "search/server_url.h"
-#include "search/detail/staged_links.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

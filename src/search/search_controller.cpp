@@ -3,13 +3,13 @@
 #include "catalogue/engine_catalogue.h"
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
-#include "search/page_extraction.h"
 #include "search/detail/logging.h"
+#include "search/detail/page_extraction.h"
 #include "search/detail/query_url.h"
+#include "search/detail/status.h"
 #include "search/marks.h"
 #include "search/results.h"
 #include "search/search_state.h"
-#include "search/detail/status.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/hash_index.h"
+#include "search/detail/hash_index.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

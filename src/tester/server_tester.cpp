@@ -4,8 +4,8 @@
 #include "platform/socket_array.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
-#include "tester/detail/logging.h"
 #include "search/server_url.h"
+#include "tester/detail/logging.h"
 
 #include <QTimer>
 

@@ -2,8 +2,8 @@
 
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
+#include "search/detail/page_extraction.h"
 #include "search/detail/page_scanner.h"
-#include "search/page_extraction.h"
 #include "search/search_state.h"
 
 #include <QAbstractItemModelTester>

@@ -1,6 +1,6 @@
 #include "search/detail/staged_links.h"
 
-#include "search/hash_index.h"
+#include "search/detail/hash_index.h"
 
 #include <algorithm>
 

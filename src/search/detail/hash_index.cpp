@@ -1,4 +1,4 @@
-#include "search/hash_index.h"
+#include "search/detail/hash_index.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "search/page_extraction.h"
+#include "search/detail/page_extraction.h"
 
 #include "search/results.h"
 #include "search/search_state.h"
