@@ -76,8 +76,6 @@ bool Core::startSearch(const QString &text)
     // Reporting each entry makes the results add links one by one: only for a listener.
     reportEntries(isSignalConnected(QMetaMethod::fromSignal(&Core::entryAdded)));
     m_search.SearchBtnClick(text);
-    if (!m_search.searching())
-        reportEntries(false);
     return m_search.searching();
 }
 
@@ -138,7 +136,8 @@ SearchInfo Core::showServer(int node)
 
 int Core::fileCount(int node) const
 {
-    const int record = node != 0 ? m_ftpList.tag(node).toInt() : 0;
+    // A root's tag, or no node's, reads as record 0.
+    const int record = m_ftpList.tag(node).toInt();
     const ServerTable &servers = m_state.servers;
     return record > 0 && record <= servers.upperBound() ? servers[record].entryCount() : 0;
 }
