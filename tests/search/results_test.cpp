@@ -188,20 +188,30 @@ QByteArray pageOf(int count)
     return page;
 }
 
+} // namespace
+
+// Outside the unnamed namespace: the extraction befriends it to set its slice limits.
 class PageExtractionTest : public ResultsTest
 {
 protected:
     void SetUp() override { state.searchString = "music"; }
+    void limitSlices(std::chrono::microseconds time, int links = 0)
+    {
+        extraction.m_sliceTime = time;
+        extraction.m_sliceLinks = links;
+    }
     PageExtraction extraction{state, results};
     QSignalSpy finished{&extraction, &PageExtraction::finished};
 };
+
+namespace {
 
 TEST_F(PageExtractionTest, SlicesGiveWhatOneLinkAtATimeAndAllAtOnceGiveAndLetOtherEventsRun)
 {
     // Several search budgets of text without links first; a lone "%" stays; the last link is unclosed.
     const QByteArray page = QByteArray(4 * 1024 * 1024, 'x') + pageOf(300) + R"(href="ftp://h/f1.mp3" href='ftp://later/x.mp3')"
         + R"( href="http://w/x.html" href="ftp://other/a%20b.mp3" href="ftp://h/c%" href="ftp://h/)";
-    extraction.setSliceLimits(1us);
+    limitSlices(1us);
     extraction.start(page, ParseMode::All);
     int between = 0; // turns of other events while the job runs
     QTimer other;
@@ -226,7 +236,7 @@ TEST_F(PageExtractionTest, StopEndsAtTheNextLink)
     QObject::connect(&status, &StatusLine::textChanged, &status, [this](const QString &, const QString &text) {
         state.searchStopped = state.searchStopped || text == u"Search Results: 3";
     });
-    extraction.setSliceLimits(1s, 1);
+    limitSlices(1s, 1);
     state.searchStopped = true; // before the first slice: nothing
     extraction.start(pageOf(50), ParseMode::All);
     ASSERT_TRUE(finished.wait(10000));

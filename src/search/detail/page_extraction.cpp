@@ -27,12 +27,6 @@ PageExtraction::PageExtraction(SearchState &state, Results &results, QObject *pa
 
 PageExtraction::~PageExtraction() = default;
 
-void PageExtraction::setSliceLimits(std::chrono::microseconds time, int links)
-{
-    m_sliceTime = time;
-    m_sliceLinks = links;
-}
-
 void PageExtraction::start(QByteArray page, ParseMode mode)
 {
     m_page = std::move(page);

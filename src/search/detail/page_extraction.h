@@ -31,15 +31,14 @@ public:
     void start(QByteArray page, ParseMode mode);
     bool isRunning() const { return static_cast<bool>(m_scanner); }
 
-    // How long one slice may look for links (adding the ones it found comes after), and (for
-    // tests) how many links it may hand on; 0: no limit.
-    void setSliceLimits(std::chrono::microseconds time, int links = 0);
-
 signals:
     // The page is done, or the search was stopped.
     void finished();
 
 private:
+    // Tests shorten the slices, and cut them after a number of links.
+    friend class PageExtractionTest;
+
     void schedule();
     void runSlice();
     void finish();
@@ -48,6 +47,8 @@ private:
     Results &m_results;
     QByteArray m_page;
     std::unique_ptr<PageScanner> m_scanner;
+    // How long one slice may look for links (adding the ones it found comes after), and how many
+    // links it may hand on (0: no limit).
     std::chrono::microseconds m_sliceTime{5000};
     int m_sliceLinks = 0;
     QTimer m_next;
