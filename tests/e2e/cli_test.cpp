@@ -125,7 +125,8 @@ TEST_F(CliTest, JsonThroughARealProxyGivesEveryLinkAsFoundByteForByte)
     EXPECT_EQ(readBytes(catalogueFile()), catalogue);
 }
 
-// The search waits for the tests: every FTP server is marked before the program ends.
+// The search waits for the tests: every FTP server is marked before the program ends. A verbose
+// run says on standard error why an engine gave nothing, and what each test found.
 TEST_F(CliTest, TestMarksEachFtpServerAliveOrDeadBeforeItEnds)
 {
     QTemporaryDir ftpRoot;
@@ -133,10 +134,13 @@ TEST_F(CliTest, TestMarksEachFtpServerAliveOrDeadBeforeItEnds)
     ASSERT_TRUE(ftp.start()) << ftp.output().toStdString();
     writePage(u"one"_s, u"<a href=\"ftp://127.0.0.1:%1/a.mp3\"></a><a href=\"ftp://localhost:%2/b.mp3\"></a>"_s
                             .arg(ftp.port()).arg(freePort()).toLatin1());
-    setEngines({"one"});
-    const Outcome run = kestrune(u"search --test x"_s);
+    setEngines({"one", "refused"}, {{"refused", freePort()}});
+    const Outcome run = kestrune(u"search --verbose --test x"_s);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.endsWith("#test\t127.0.0.1\talive\n#test\tlocalhost\tdead\n")) << run.out.toStdString();
+    for (const QByteArray line : {"kestrune: kestrune.search: engine 2 (refused) ended: failed: Connection refused, 0 bytes\n",
+                                  "kestrune: kestrune.tester: localhost is dead\n", "kestrune: 2 results from 2 of 2 engines\n"})
+        EXPECT_TRUE(run.err.contains(line)) << line.toStdString() << run.err.toStdString();
 }
 
 TEST_F(CliTest, AFailedWriteFailsAndAClosedOutputStopsTheSearch)
