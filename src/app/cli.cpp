@@ -243,9 +243,8 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     prefs.testingEnabled = line.test;
     core.setStoreActiveFlags(false);
 
-    NodeTree &engines = core.enginesList();
     QByteArray problem;
-    if (!chooseEngines(line.engines, engines, problem)) {
+    if (!chooseEngines(line.engines, core.enginesList(), problem)) {
         err.write("kestrune: " + problem + "\n");
         return 2;
     }
@@ -253,9 +252,7 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         err.write("kestrune: the limits of open connections must be at least 1 (--max-search, --max-test)\n");
         return 2;
     }
-    int active = 0;
-    for (int i = 1; i <= engines.count(); ++i)
-        active += engines.checked(i);
+    const int active = core.tickedEngines();
     if (active == 0) {
         err.write("kestrune: " + noEngineProblem(core) + "\n");
         return 1;

@@ -68,15 +68,20 @@ bool Core::startSearch(const QString &text)
 {
     if (m_search.searching())
         return false;
-    int ticked = 0;
-    for (int i = 1; i <= m_enginesList.count(); ++i)
-        ticked += m_enginesList.checked(i);
-    m_enginesAsked = ticked;
+    m_enginesAsked = tickedEngines();
     m_enginesDone = 0;
     // Reporting each entry makes the results add links one by one: only for a listener.
     reportEntries(isSignalConnected(QMetaMethod::fromSignal(&Core::entryAdded)));
     m_search.SearchBtnClick(text);
     return m_search.searching();
+}
+
+int Core::tickedEngines() const
+{
+    int ticked = 0;
+    for (int i = 1; i <= m_enginesList.count(); ++i)
+        ticked += m_enginesList.checked(i);
+    return ticked;
 }
 
 void Core::stopSearch()

@@ -93,6 +93,8 @@ public:
     // command line leaves the catalogue alone).
     void setStoreActiveFlags(bool store) { m_search.setStoreActiveFlags(store); }
     int resultCount() const { return m_state.resultCount; }
+    // The engines a search would ask now.
+    int tickedEngines() const;
     QByteArray searchString() const { return m_state.searchString; }
 
     // "Test Results" and "Re Test Results".

@@ -285,13 +285,10 @@ void SearchController::startTimers(int i)
     timers->total.start(m_limits.pageTotal);
 }
 
+// Reached once per fetch, from endFetch(), which has noted the outcome.
 void SearchController::FinishPage(int i)
 {
-    if (!m_sockets.exists(i))
-        return;
     SearchState &state = m_services.state;
-    if (!m_outcomes.contains(i))
-        m_outcomes.insert(i, EngineOutcome{i, EngineOutcome::End::Closed, {}, state.pageData[i].size()});
     CloseSock(i);
     --state.activeSearchSockets;
     UpdateStatus(state, m_services.status);
