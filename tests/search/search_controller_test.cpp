@@ -233,9 +233,17 @@ TEST_F(SearchControllerTest, StopDuringExtractionEndsThePageAndStartsNothingMore
 }
 
 // Without engines the search ends within the click; with no socket allowed it waits, connecting
-// nowhere, until stopped.
+// nowhere, until stopped. Stop closes every page still being fetched.
 TEST_F(SearchControllerTest, NoEnginesEndAtOnceAndZeroSocketsWaitForStop)
 {
+    ScriptedServer silent;
+    setEngines({engineOn(silent.port(), u"a"_s), engineOn(silent.port(), u"b"_s)});
+    controller.SearchBtnClick(u"x"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent.open() == 2; }));
+    controller.StopSearch();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return silent.open() == 0; })) << silent.open();
+    engines.clear();
+
     QSignalSpy changed(&controller, &SearchController::searchingChanged);
     controller.SearchBtnClick(u"x"_s);
     EXPECT_EQ(changed.count(), 2);
