@@ -1,6 +1,5 @@
 #include "search/detail/link_rules.h"
 #include "search/detail/page_scanner.h"
-#include "support/reference_scanner.h"
 
 #include <QRandomGenerator>
 
@@ -23,26 +22,32 @@ Found parse(QByteArrayView page, ParseMode mode, QByteArrayView search)
     return found;
 }
 
-// The extraction as it was first written: cut the rest of the page after every link and search
-// it again from its start. A link without its closing quote ends its pass.
+// The extraction restated from its rules, one link at a time: from where the last link ended, the
+// first href="scheme (letters in any case), or when there is none the first href='scheme; the
+// link runs to its quote, and a link without one ends its pass.
 Found reference(const QByteArray &page, ParseMode mode, QByteArrayView search)
 {
     Found found;
     const std::vector<QByteArrayView> words = SplitWords(search);
+    const QByteArray folded = page.toLower(); // ASCII letters only
     for (const bool http : {false, true}) {
         if (mode != All && mode != (http ? HTTP : FTP))
             continue;
-        QByteArray t = page;
-        char quote = 0;
-        for (qsizetype pos; (pos = http ? FindHTTPLink(t, quote) : FindFTPLink(t, quote)) >= 0;) {
-            t = t.mid(pos);
-            const qsizetype end = t.indexOf(quote);
+        const QByteArray scheme = http ? "http://" : "ftp://";
+        for (qsizetype from = 0;;) {
+            char quote = '"';
+            qsizetype at = folded.indexOf("href=\"" + scheme, from);
+            if (at < 0) {
+                quote = '\'';
+                at = folded.indexOf("href='" + scheme, from);
+            }
+            const qsizetype end = at < 0 ? -1 : page.indexOf(quote, at + 6);
             if (end < 0)
                 break;
-            const QByteArray link = UnescapeURL(t.left(end));
+            const QByteArray link = UnescapeURL(page.mid(at + 6, end - at - 6));
             if (!HasControlCharacter(link) && (!http || IsHTTPFileLink(link, words)))
                 found.emplace_back(link, http);
-            t = t.mid(end + 1);
+            from = end + 1;
         }
     }
     return found;
