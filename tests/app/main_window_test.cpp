@@ -27,11 +27,10 @@ class MainWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const QByteArray query = "QUERY=http://127.0.0.1:" + QByteArray::number(server.port());
+        const QByteArray at = "http://127.0.0.1:" + QByteArray::number(server.port());
         writeBytes(QDir(dir.path()).filePath(kSettingsFile),
-                   "[Engines]\r\nCount=2\r\nName1=Alpha\r\nName2=Beta\r\n[Alpha]\r\nURL=http://alpha/\r\n" + query
-                       + "/a?q=%s\r\nActive=True\r\n[Beta]\r\nURL=http://beta/\r\n" + query + "/b?q=%s\r\n"
-                       + "[Clients]\r\nCount=1\r\nClient1=fake\r\n[fake]\r\nArgs=-o \"%h\" %f\r\n");
+                   catalogueText({{"Alpha", at + "/a?q=%s", "True", "http://alpha/"}, {"Beta", at + "/b?q=%s", "", "http://beta/"}},
+                                 "[Clients]\r\nCount=1\r\nClient1=fake\r\n[fake]\r\nArgs=-o \"%h\" %f\r\n"));
     }
 
     std::unique_ptr<MainWindow> open()

@@ -20,14 +20,10 @@ using namespace Qt::StringLiterals;
 // ones with "Active=True", the others with no "Active" at all.
 QByteArray catalogue(const QList<QByteArray> &names, const QList<QByteArray> &active = {})
 {
-    QByteArray list = "[Engines]\r\nCount=" + QByteArray::number(names.size()) + "\r\n", sections;
-    for (int i = 0; i < names.size(); ++i) {
-        const QByteArray &n = names[i];
-        list += "Name" + QByteArray::number(i + 1) + "=" + n + "\r\n";
-        sections += "[" + n + "]\r\nURL=http://" + n + "/\r\nQUERY=http://" + n + "/find?q=%s\r\n";
-        sections += active.contains(n) ? "Active=True\r\n" : "";
-    }
-    return list + sections;
+    QList<CatalogueEngine> engines;
+    for (const QByteArray &n : names)
+        engines.append({n, "http://" + n + "/find?q=%s", active.contains(n) ? "True" : "", "http://" + n + "/"});
+    return catalogueText(engines);
 }
 
 class CatalogueTest : public ::testing::Test

@@ -51,14 +51,13 @@ protected:
     // One engine per page name, at nginx unless `ports` says otherwise; a name in capitals is inactive.
     void setEngines(const QList<QByteArray> &names, const QHash<QByteArray, int> &ports = {})
     {
-        QByteArray file = "[Engines]\r\nCount=" + QByteArray::number(names.size()) + "\r\n", sections;
-        for (int i = 0; i < names.size(); ++i) {
-            const QByteArray page = names[i].toLower();
-            file += "Name" + QByteArray::number(i + 1) + "=" + page + "\r\n";
-            sections += "[" + page + "]\r\nQUERY=http://127.0.0.1:" + QByteArray::number(ports.value(page, nginx.port()))
-                        + "/" + page + "?q=%s\r\nActive=" + (page == names[i] ? "True" : "False") + "\r\n";
+        QList<CatalogueEngine> engines;
+        for (const QByteArray &name : names) {
+            const QByteArray page = name.toLower();
+            engines.append({page, "http://127.0.0.1:" + QByteArray::number(ports.value(page, nginx.port())) + "/" + page + "?q=%s",
+                            page == name ? "True" : "False"});
         }
-        writeBytes(catalogueFile(), file + sections);
+        writeBytes(catalogueFile(), catalogueText(engines));
     }
 
     // Runs the program through the shell, so that a test can redirect or pipe its output as a user

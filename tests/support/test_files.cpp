@@ -85,3 +85,19 @@ bool ReadOnlyFolder::effective() const
     }
     return true;
 }
+
+QByteArray catalogueText(const QList<CatalogueEngine> &engines, const QByteArray &more)
+{
+    QByteArray list = "[Engines]\r\nCount=" + QByteArray::number(engines.size()) + "\r\n", sections;
+    for (int i = 0; i < engines.size(); ++i) {
+        const CatalogueEngine &e = engines[i];
+        list += "Name" + QByteArray::number(i + 1) + "=" + e.name + "\r\n";
+        sections += "[" + e.name + "]\r\n";
+        if (!e.home.isEmpty())
+            sections += "URL=" + e.home + "\r\n";
+        sections += "QUERY=" + e.query + "\r\n";
+        if (!e.active.isEmpty())
+            sections += "Active=" + e.active + "\r\n";
+    }
+    return list + sections + more;
+}

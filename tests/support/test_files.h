@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -31,3 +32,15 @@ public:
 private:
     QString m_path;
 };
+
+// One engine of a catalogue file written by a test.
+struct CatalogueEngine
+{
+    QByteArray name;
+    QByteArray query;         // the QUERY template
+    QByteArray active = "True"; // the Active value; empty writes no Active line
+    QByteArray home = {};     // the URL value; empty writes no URL line
+};
+// The text of a settings file listing these engines in this order, CR LF line ends, and then
+// `more` (further sections, such as [Clients]).
+QByteArray catalogueText(const QList<CatalogueEngine> &engines, const QByteArray &more = {});
