@@ -155,7 +155,7 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
 TEST_F(SearchControllerTest, RoomForAPageFollowsItsAnnouncedLength)
 {
     const struct { const char *name; QByteArray head; qsizetype announced; } rows[] = { // -1: no usable length
-        {"LengthAfterOneBlank", "HTTP/1.0 200 OK\r\nContent-Length: 1090\r\n\r\n", 1090},
+        {"LengthAfterOneBlank", "HTTP/1.0 200 OK\r\nContent-Length: 1090\r\nServer: s\r\n\r\n", 1090},
         {"LowerCaseLengthWithoutBlank", "HTTP/1.0 200 OK\r\nServer: s\r\ncontent-length:1090\r\n\r\n", 1090},
         {"LengthBeyondTheCap", "HTTP/1.0 200 OK\r\nContent-Length: 99999999\r\n\r\n", 99999999},
         {"NoLength", "HTTP/1.0 200 OK\r\nServer: s\r\n\r\n", -1},
@@ -229,10 +229,8 @@ TEST_F(SearchControllerStop, BringsBackTheTicksReadAtTheStart)
 {
     for (int i = 1; i <= 3; ++i)
         engines.setChecked(i, !engines.checked(i));
-    engines.setChecked(engines.add(u"new"_s, u"New"_s), true);
     controller.StopSearch();
-    EXPECT_EQ((std::vector{engines.checked(1), engines.checked(2), engines.checked(3), engines.checked(4)}),
-              (std::vector{true, false, true, true}));
+    EXPECT_EQ((std::vector{engines.checked(1), engines.checked(2), engines.checked(3)}), (std::vector{true, false, true}));
 }
 
 } // namespace
