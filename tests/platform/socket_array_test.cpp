@@ -1,33 +1,26 @@
 #include "platform/socket_array.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "support/peers.h"
-#include "support/test_files.h"
+#include "support/scripted_server.h"
 
 namespace {
 
 using namespace Qt::StringLiterals;
 
 // A socket array whose events are logged as "event:index", with the data taken as it arrives.
-// Fetching pages from a real nginx is covered by the search controller's tests.
 struct LoggedArray
 {
     LoggedArray()
     {
-        for (const auto &[signal, name] : {std::pair{&SocketArray::connected, u"connect"_s}, {&SocketArray::closed, u"close"_s},
-                                           {&SocketArray::dataArrival, u"data"_s}})
-            QObject::connect(&array, signal, [this, name](int i) { events << name + u':' + QString::number(i); });
-        QObject::connect(&array, &SocketArray::error, [this](int i, const SocketFailure &failure) {
-            events << u"error:"_s + QString::number(i);
-            failures[i] = failure;
-        });
+        QObject::connect(&array, &SocketArray::connected, [this](int i) { events << u"connect:%1"_s.arg(i); });
+        QObject::connect(&array, &SocketArray::closed, [this](int i) { events << u"close:%1"_s.arg(i); });
         QObject::connect(&array, &SocketArray::dataArrival, [this](int i) { array.appendAllTo(i, data[i]); });
+        QObject::connect(&array, &SocketArray::error, [this](int i, const SocketFailure &f) { events << u"error:%1"_s.arg(i); failures[i] = f; });
     }
     void connectTo(int index, const QString &host, int port) { array.create(index); array.connectTo(index, host, port); }
     bool waitFor(const QString &event) { return QTest::qWaitFor([&] { return events.contains(event); }, 5000); }
@@ -38,53 +31,62 @@ struct LoggedArray
     QHash<int, SocketFailure> failures;
 };
 
-TEST(SocketArray, RefusedPortsBadPortsAndEmptyHostsReportErrorWithTheirKind)
+TEST(SocketArray, FailedConnectsReportTheirKind)
 {
     using Kind = SocketFailure::Kind;
-    const struct { int index; QString host; int port; Kind kind; } cases[] = {
-        {1, u"127.0.0.1"_s, freePort(), Kind::Refused}, {2, u"127.0.0.1"_s, 0, Kind::InvalidAddress},
-        {4, QString(), 21, Kind::InvalidAddress}, {5, u"127.0.0.1"_s, 70000, Kind::InvalidAddress},
+    const struct { const char *name; QString host; int port; Kind kind; } cases[] = {
+        {"NobodyListens", u"127.0.0.1"_s, freePort(), Kind::Refused}, {"LowestPort", u"127.0.0.1"_s, 1, Kind::Refused},
+        {"HighestPort", u"127.0.0.1"_s, 65535, Kind::Refused},        {"PortZero", u"127.0.0.1"_s, 0, Kind::InvalidAddress},
+        {"PortAboveRange", u"127.0.0.1"_s, 65536, Kind::InvalidAddress}, {"NoHost", QString(), 21, Kind::InvalidAddress},
     };
     LoggedArray log;
-    for (const auto &c : cases)
-        log.connectTo(c.index, c.host, c.port);
-    for (const auto &c : cases) {
-        EXPECT_TRUE(log.waitFor(u"error:%1"_s.arg(c.index))) << c.index;
-        EXPECT_TRUE(log.failures[c.index].kind == c.kind && !log.failures[c.index].text.isEmpty()) << c.index;
+    for (int i = 0; i < int(std::size(cases)); ++i)
+        log.connectTo(i, cases[i].host, cases[i].port);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_TRUE(log.waitFor(u"error:%1"_s.arg(i)));
+        EXPECT_TRUE(log.failures[i].kind == cases[i].kind && !log.failures[i].text.isEmpty());
     }
-    EXPECT_EQ(log.events.size(), 4);
+    EXPECT_EQ(log.events.size(), int(std::size(cases)));
 }
 
-TEST(SocketArray, NothingArrivesAfterDestroyAndAPeerCloseIsACloseNotAnError)
+// Megabytes arrive whole, however many pieces they come in; the peer's close is a close, no error.
+TEST(SocketArray, APeerCloseIsACloseAfterTheWholeStream)
 {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    QObject::connect(&server, &QTcpServer::newConnection, [&server] {
-        QTcpSocket *peer = server.nextPendingConnection();
-        peer->write("first ");
-        peer->flush();
-        peer->write("second");
-        peer->disconnectFromHost();
-    });
+    QByteArray stream;
+    for (int i = 0; stream.size() < 3 << 20; ++i)
+        stream += QByteArray::number(i) + ' ';
+    ScriptedServer server([&](ScriptedServer::Connection &c) { ScriptedServer::reply(c, stream); });
     LoggedArray log;
-    log.connectTo(1, u"127.0.0.1"_s, server.serverPort());
-    log.array.destroy(1);
-    log.array.destroy(1);
-    log.array.close(7); // unknown indexes are harmless
-    log.array.send(7, "x");
-    QByteArray none;
-    EXPECT_TRUE(log.array.appendAllTo(7, none) == 0 && none.isEmpty());
-    QTest::qWait(200);
-    EXPECT_TRUE(log.events.isEmpty() && !log.array.exists(1));
-
-    // A new element at the same index gets only its own events, none from inside the call.
-    log.connectTo(1, u"127.0.0.1"_s, server.serverPort());
-    EXPECT_TRUE(log.events.isEmpty());
+    QObject::connect(&log.array, &SocketArray::connected, [&](int i) { log.array.send(i, "\r\n\r\n"); });
+    log.connectTo(1, u"127.0.0.1"_s, server.port());
     ASSERT_TRUE(log.waitFor(u"close:1"_s));
     log.array.appendAllTo(1, log.data[1]);
-    EXPECT_EQ(log.data[1], QByteArray("first second"));
-    log.events.removeAll(u"data:1"_s); // the bytes may come in one piece or two
+    EXPECT_TRUE(log.data[1] == stream) << log.data[1].size();
     EXPECT_EQ(log.events, (QStringList{u"connect:1"_s, u"close:1"_s}));
+}
+
+// An element destroyed, or created anew at its index, is gone: events already on their way for it
+// never arrive, and calls for an index with no element do nothing.
+TEST(SocketArray, AGoneElementGetsNoEvents)
+{
+    for (const bool anew : {false, true}) {
+        SCOPED_TRACE(anew ? "CreatedAnew" : "Destroyed");
+        LoggedArray log;
+        log.array.create(1);
+        QTcpSocket *old = log.array.findChild<QTcpSocket *>();
+        emit old->connected();
+        emit old->readyRead();
+        emit old->disconnected();
+        emit old->errorOccurred(QAbstractSocket::NetworkError);
+        anew ? log.array.create(1) : log.array.destroy(1);
+        log.array.close(2);
+        log.array.send(2, "x");
+        EXPECT_EQ(log.array.appendAllTo(2, log.data[2]), 0);
+        QTest::qWait(100);
+        EXPECT_TRUE(log.events.isEmpty() && log.data.value(1).isEmpty());
+        EXPECT_EQ(log.array.size(), anew ? 1 : 0);
+    }
 }
 
 } // namespace
