@@ -182,7 +182,7 @@ TEST_F(SearchControllerTest, ANewSearchRightAfterStopGetsNothingOfTheStoppedPage
         ScriptedServer::reply(c, httpPage(ftpLinks(old ? "old.example" : "new.example", old ? 200000 : 1)));
     });
     setEngines({engineOn(server.port())});
-    const auto restart = [this] { controller.SearchBtnClick(u"x"_s), controller.SearchBtnClick(u"y"_s); };
+    const auto restart = [this] { controller.SearchBtnClick(u"x"_s); controller.SearchBtnClick(u"y"_s); };
     for (const bool whileExtracting : {false, true}) {
         SCOPED_TRACE(whileExtracting ? "WhileExtracting" : "WhileFetching");
         controller.SearchBtnClick(u"x"_s);
