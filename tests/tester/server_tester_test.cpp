@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/peers.h"
+#include "support/test_files.h"
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -55,8 +56,7 @@ struct Rig
     StatusLine status{statusPanelKeys()};
     ServerTester tester;
     const int httpRoot = (ftpList.add(u"FTP"_s, u"FTP"_s, 0, Picture::Engine), ftpList.add(u"HTTP"_s, u"HTTP"_s, 0, Picture::Engine));
-    QTcpServer open;
-    QTcpServer silent;
+    QTcpServer open, silent;
     QTcpSocket filler;
     int mostAtOnce = 0;
     std::vector<int> started;
