@@ -44,7 +44,7 @@ TEST(IniDocument, SetValueReplacesInPlaceOrAppends)
         {"AppendsAfterTheSectionsLastLine", "; top\n[One]\r\na=1\r\n\r\n\r\n[Two]\r\nb=2", {{"One", "new", "x"}},
          "; top\r\n[One]\r\na=1\r\nnew=x\r\n\r\n\r\n[Two]\r\nb=2\r\n"},
         {"AppendsRightAfterAHeaderFollowedByBlanks", "[a]\r\n\r\n\r\n[b]\r\n", {{"a", "k", "v"}}, "[a]\r\nk=v\r\n\r\n\r\n[b]\r\n"},
-        {"AppendsANewSectionAtTheEnd", "k=1\r\n[a]\r\n", {{"b", "k", ""}}, "k=1\r\n[a]\r\n[b]\r\nk=\r\n"},
+        {"AppendsANewSectionAtTheEnd", "\nk=1\r\n[a]\r\n", {{"b", "k", ""}}, "\r\nk=1\r\n[a]\r\n[b]\r\nk=\r\n"},
         {"StartsAnEmptyDocument", "", {{"S", "k", "v"}}, "[S]\r\nk=v\r\n"},
         {"KeepsUntouchedLinesByteForByte", "[a]\r\n\x01\x7f\x80\xff\t [x] ;= \"'\r\nk=\xe9\r\n", {{"a", "k", "\xfc"}},
          "[a]\r\n\x01\x7f\x80\xff\t [x] ;= \"'\r\nk=\xfc\r\n"},
