@@ -81,10 +81,12 @@ TEST_F(NodeTreeTest, CheckBoxesAndPicturesFollowTheDisplayMode)
 // Nested bulk updates end in one reset, no row or data signals, and every expanded node announced again.
 TEST_F(NodeTreeTest, ABulkUpdateIsOneReset)
 {
-    QSignalSpy reset(&tree, &QAbstractItemModel::modelReset), inserted(&tree, &QAbstractItemModel::rowsInserted),
-        changed(&tree, &QAbstractItemModel::dataChanged), expanded(&tree, &NodeTree::expandedChanged);
+    QSignalSpy resetting(&tree, &QAbstractItemModel::modelAboutToBeReset), reset(&tree, &QAbstractItemModel::modelReset),
+        inserted(&tree, &QAbstractItemModel::rowsInserted), changed(&tree, &QAbstractItemModel::dataChanged),
+        expanded(&tree, &NodeTree::expandedChanged);
     tree.endBulkUpdate(); // without a beginning: nothing
     tree.beginBulkUpdate();
+    EXPECT_EQ(resetting.count(), 1); // before the first change
     tree.beginBulkUpdate();
     const int dir = tree.add(u"/pub/"_s, u"/pub/"_s);
     tree.setExpanded(dir, true);
