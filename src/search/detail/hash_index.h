@@ -121,7 +121,6 @@ public:
     // The key must not be stored yet.
     void insert(quint32 tag, quint32 id);
     void clear();
-    qsizetype size() const { return m_count; }
 
 private:
     struct Slot

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -18,15 +17,10 @@ inline bool isHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// The value of a hexadecimal digit.
 inline int digitValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 10;
-    return -1;
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 bool containsFolded(QByteArrayView text, QByteArrayView word)
@@ -47,8 +41,7 @@ bool containsFolded(QByteArrayView text, QByteArrayView word)
     return false;
 }
 
-} // namespace
-
+// True when something follows the first "/" behind the host.
 bool HasFilePath(QByteArrayView url)
 {
     const char *begin = url.data();
@@ -74,6 +67,8 @@ bool HasFilePath(QByteArrayView url)
     return slash && static_cast<const char *>(slash) + 1 < end;
 }
 
+} // namespace
+
 std::vector<QByteArrayView> SplitWords(QByteArrayView text)
 {
     std::vector<QByteArrayView> words;
@@ -86,19 +81,6 @@ std::vector<QByteArrayView> SplitWords(QByteArrayView text)
         }
     }
     return words;
-}
-
-bool LinkMatchesSearch(QByteArrayView link, const std::vector<QByteArrayView> &words)
-{
-    if (link.contains('?'))
-        return false;
-    return std::any_of(words.begin(), words.end(),
-                       [link](QByteArrayView word) { return containsFolded(link, word); });
-}
-
-bool LinkMatchesSearch(QByteArrayView link, QByteArrayView searchString)
-{
-    return LinkMatchesSearch(link, SplitWords(searchString));
 }
 
 namespace {
@@ -117,25 +99,6 @@ bool IsHTTPFileLink(QByteArrayView link, bool hasQuestionMark, const std::vector
     // Exact case on purpose: "x.HTML" is taken, "x.html" and "x.shtml" are not.
     return !hasQuestionMark && !endsWithExactly(link, "html") && !endsWithExactly(link, "htm") && HasFilePath(link)
         && std::any_of(words.begin(), words.end(), [link](QByteArrayView word) { return containsFolded(link, word); });
-}
-
-bool IsHTTPFileLink(QByteArrayView link, const std::vector<QByteArrayView> &words)
-{
-    return IsHTTPFileLink(link, link.contains('?'), words);
-}
-
-int HexToInt(QByteArrayView s)
-{
-    qint64 value = 0;
-    for (const char c : s) {
-        const int digit = digitValue(c);
-        if (digit < 0)
-            return -1;
-        value = value * 16 + digit;
-        if (value > std::numeric_limits<int>::max())
-            return -1;
-    }
-    return static_cast<int>(value);
 }
 
 QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer)
@@ -175,12 +138,6 @@ QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer)
     }
     buffer.resize(static_cast<std::size_t>(w));
     return QByteArrayView(buffer.data(), w);
-}
-
-QByteArray UnescapeURL(QByteArrayView s)
-{
-    std::string buffer;
-    return UnescapeURL(s, buffer).toByteArray();
 }
 
 bool HasControlCharacter(QByteArrayView s)

@@ -21,7 +21,7 @@ PageScanner::PageScanner(QByteArrayView page, ParseMode mode, QByteArrayView sea
     , m_search(searchString.toByteArray())
     , m_words(SplitWords(m_search))
 {
-    if (!validMode())
+    if (m_mode < ParseMode::FTP || m_mode > ParseMode::All)
         m_phase = Phase::Done;
 }
 

@@ -12,7 +12,7 @@
 // Link extraction from a result page: quoted href targets that begin with "ftp://" or "http://",
 // found by plain text search ignoring letter case (no HTML parsing). Positions count from 0.
 
-// What ParsePage extracts: ftp links, http links, or ftp links and then http links.
+// What a scan extracts: ftp links, http links, or ftp links and then http links.
 enum class ParseMode { FTP = 1, HTTP = 2, All = 3 };
 
 // Walks a page and yields its links in the order the extraction hands them on: first every
@@ -43,7 +43,6 @@ public:
     // A mode cast from a number other than 1, 2, 3 yields nothing.
     PageScanner(QByteArrayView page, ParseMode mode, QByteArrayView searchString);
 
-    bool validMode() const { return m_mode >= ParseMode::FTP && m_mode <= ParseMode::All; }
     Step next(Link &link, qsizetype budget = qsizetype(1) << 20);
 
 private:
@@ -72,20 +71,3 @@ private:
     std::vector<QByteArrayView> m_words;
     std::string m_buffer;
 };
-
-// The whole extraction of a page at once: hands every accepted link to
-// `addResult(QByteArrayView link, bool isHTTP)`. Returns false (and does nothing) for a mode other
-// than 1, 2, 3.
-template<typename AddResult>
-bool ParsePage(QByteArrayView page, ParseMode mode, QByteArrayView searchString, AddResult &&addResult)
-{
-    PageScanner scanner(page, mode, searchString);
-    if (!scanner.validMode())
-        return false;
-    PageScanner::Link link;
-    for (PageScanner::Step step; (step = scanner.next(link)) != PageScanner::Step::Done;) {
-        if (step == PageScanner::Step::Found && link.accepted)
-            addResult(link.text, link.isHTTP);
-    }
-    return true;
-}

@@ -12,6 +12,21 @@ qsizetype hostStart(QByteArrayView url)
     return scheme < 0 ? 0 : scheme + 3;
 }
 
+// The host part of a URL (behind "://" up to the first "/"), port included.
+QByteArrayView URLHost(QByteArrayView url)
+{
+    const QByteArrayView rest = url.sliced(hostStart(url));
+    const qsizetype slash = rest.indexOf('/');
+    return slash < 0 ? rest : rest.first(slash);
+}
+
+// The host without a ":port".
+QByteArrayView StripPort(QByteArrayView host)
+{
+    const qsizetype colon = host.indexOf(':');
+    return colon < 0 ? host : host.first(colon);
+}
+
 } // namespace
 
 QByteArray EncodeSearchText(const QString &searchText)
@@ -47,32 +62,18 @@ QByteArray BuildQueryURL(QByteArrayView queryTemplate, QByteArrayView searchStri
     return url;
 }
 
-QByteArrayView URLHost(QByteArrayView url)
-{
-    const QByteArrayView rest = url.sliced(hostStart(url));
-    const qsizetype slash = rest.indexOf('/');
-    return slash < 0 ? rest : rest.first(slash);
-}
-
-QByteArrayView StripPort(QByteArrayView host)
-{
-    const qsizetype colon = host.indexOf(':');
-    return colon < 0 ? host : host.first(colon);
-}
-
 FetchTarget fetchTarget(QByteArrayView url)
 {
     const QByteArrayView host = URLHost(url);
     FetchTarget target;
+    target.host = StripPort(host).toByteArray();
     // Only plain http is fetched; a page asked for over TLS (https) would come back as a redirect
     // or an error, so such a fetch fails at once.
     const qsizetype scheme = url.indexOf("://");
     if (scheme >= 0 && QByteArrayView(url.first(scheme)).compare("http", Qt::CaseInsensitive) != 0) {
-        target.host = StripPort(host).toByteArray();
         target.port = 0;
         return target;
     }
-    target.host = StripPort(host).toByteArray();
     const qsizetype colon = host.indexOf(':');
     if (colon >= 0) {
         bool ok = false;

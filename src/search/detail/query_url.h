@@ -12,11 +12,6 @@ QByteArray EncodeSearchText(const QString &searchText);
 // when the template has none.
 QByteArray BuildQueryURL(QByteArrayView queryTemplate, QByteArrayView searchString);
 
-// The host part of a URL (behind "://" up to the first "/"), port included.
-QByteArrayView URLHost(QByteArrayView url);
-// The host without a ":port".
-QByteArrayView StripPort(QByteArrayView host);
-
 // Where a page fetch connects without a proxy: the URL's host, and its explicit port or 80.
 // An unusable port, or a scheme other than http, gives port 0, which fails the connection.
 struct FetchTarget
