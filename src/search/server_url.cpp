@@ -16,24 +16,27 @@ qsizetype findSchemeEnd(QByteArrayView text)
     return -1;
 }
 
-} // namespace
+// The pieces of `link` whose server ends at `slash` (-1: the link is all server).
+SplitLink splitAt(QByteArrayView link, qsizetype slash)
+{
+    SplitLink pieces;
+    pieces.server = slash < 0 ? link : link.first(slash);
+    if (slash >= 0) {
+        const QByteArrayView rest = link.sliced(slash);
+        const qsizetype pathSize = findLastByte(rest, '/') + 1;
+        pieces.path = rest.first(pathSize);
+        pieces.file = rest.sliced(pathSize);
+    }
+    return pieces;
+}
 
 SplitLink SplitURL(QByteArrayView link)
 {
     const qsizetype scheme = findSchemeEnd(link);
-    const qsizetype slash = findByte(link, '/', scheme < 0 ? 2 : scheme + 3);
-    SplitLink pieces;
-    if (slash < 0) {
-        pieces.server = link;
-        return pieces;
-    }
-    pieces.server = link.first(slash);
-    const QByteArrayView rest = link.sliced(slash);
-    const qsizetype pathSize = findLastByte(rest, '/') + 1;
-    pieces.path = rest.first(pathSize);
-    pieces.file = rest.sliced(pathSize);
-    return pieces;
+    return splitAt(link, findByte(link, '/', scheme < 0 ? 2 : scheme + 3));
 }
+
+} // namespace
 
 HostAndPort SplitHostAndPort(QByteArrayView hostPort)
 {
@@ -101,15 +104,7 @@ ResultLink SplitResultLink(QByteArrayView link)
     const qsizetype from = scheme + 3;
     const auto [slash, at] = byteScan::findServerEnd(link, from);
 
-    ResultLink result;
-    SplitLink &pieces = result.pieces;
-    pieces.server = slash < 0 ? link : link.first(slash);
-    if (slash >= 0) {
-        const QByteArrayView rest = link.sliced(slash);
-        const qsizetype pathSize = findLastByte(rest, '/') + 1;
-        pieces.path = rest.first(pathSize);
-        pieces.file = rest.sliced(pathSize);
-    }
-    result.host = SplitHostAndPort(pieces.server.sliced(at >= 0 ? at + 1 : from)).host;
+    ResultLink result{splitAt(link, slash), {}};
+    result.host = SplitHostAndPort(result.pieces.server.sliced(at >= 0 ? at + 1 : from)).host;
     return result;
 }

@@ -7,14 +7,14 @@
 
 // The pieces of a result link: the server URL (scheme, user, password, host, port), the directory
 // path from the first "/" behind "://" up to and including the last "/", and the file name after
-// it. Views into `link`.
+// it. Views into the link. Without "://" the server ends at the first "/" from the third
+// character on.
 struct SplitLink
 {
     QByteArrayView server;
     QByteArrayView path;
     QByteArrayView file;
 };
-SplitLink SplitURL(QByteArrayView link);
 
 // A server's "host" or "host:port", the login already taken off: the host ends at the first ":",
 // except that in a host that begins with "[" (an IPv6 literal, "[::1]:2121") the colons before the
@@ -39,8 +39,8 @@ ServerAddress ParseServer(QByteArrayView server);
 // The address to connect to: a bracketed IPv6 literal without its brackets, any other host as it is.
 QByteArrayView Unbracketed(QByteArrayView host);
 
-// What AddResult takes from a link: SplitURL's pieces and ParseServer's host of the server, found
-// in one pass for the usual links ("ftp://" or "http://" and a host).
+// What AddResult takes from a link: its pieces and ParseServer's host of its server, found in one
+// pass for the usual links ("ftp://" or "http://" and a host).
 struct ResultLink
 {
     SplitLink pieces;
