@@ -38,33 +38,6 @@ ServerRecord::ServerRecord(QByteArray serverURL)
 {
 }
 
-ServerRecord::ServerRecord(const ServerRecord &other)
-    : m_serverURL(other.m_serverURL)
-{
-    if (other.m_capacity > 0) {
-        m_bytes = static_cast<char *>(allocate(static_cast<std::size_t>(other.m_capacity)));
-        std::memcpy(m_bytes, other.m_bytes, static_cast<std::size_t>(other.m_size));
-        m_size = other.m_size;
-        m_capacity = other.m_capacity;
-    }
-    if (other.m_room > 0) {
-        const std::size_t size = entriesOffset(other.m_room) + other.m_room * sizeof(Entry);
-        m_block = allocate(size);
-        std::memcpy(m_block, other.m_block, size);
-        m_count = other.m_count;
-        m_room = other.m_room;
-    }
-    if (other.m_index)
-        m_index = std::make_unique<HashIndex>(*other.m_index);
-}
-
-ServerRecord &ServerRecord::operator=(const ServerRecord &other)
-{
-    if (this != &other)
-        *this = ServerRecord(other);
-    return *this;
-}
-
 ServerRecord::ServerRecord(ServerRecord &&other) noexcept
     : m_bytes(std::exchange(other.m_bytes, nullptr))
     , m_size(std::exchange(other.m_size, 0))

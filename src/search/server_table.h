@@ -9,7 +9,7 @@
 #include <vector>
 
 // The files found on one result server. Entries count from 1, as the result lists show them.
-// A plain value: a copy owns its entries.
+// It owns its entries; it moves, it is not copied.
 //
 // A crawl spreads its links over thousands of records, so adding an entry must touch few cache
 // lines: the record's first line (everything adding reads), the tags a small record scans for a
@@ -18,8 +18,8 @@ class alignas(64) ServerRecord final
 {
 public:
     explicit ServerRecord(QByteArray serverURL = {});
-    ServerRecord(const ServerRecord &other);
-    ServerRecord &operator=(const ServerRecord &other);
+    ServerRecord(const ServerRecord &other) = delete;
+    ServerRecord &operator=(const ServerRecord &other) = delete;
     ServerRecord(ServerRecord &&other) noexcept;
     ServerRecord &operator=(ServerRecord &&other) noexcept;
     ~ServerRecord();
