@@ -43,6 +43,7 @@ class PageExtractionTest : public ::testing::Test, protected Crawl
 protected:
     void SetUp() override { state.searchString = "mp3+zip"; }
     void limitSlices(std::chrono::microseconds time, int links = 0) { extraction.m_sliceTime = time, extraction.m_sliceLinks = links; }
+    bool idle() const { return !extraction.m_next.isActive(); } // no slice waits to run
     PageExtraction extraction{state, results};
     QSignalSpy finished{&extraction, &PageExtraction::finished};
 };
@@ -76,6 +77,7 @@ TEST_F(PageExtractionTest, OtherEventsRunBetweenSlices)
     QObject::connect(&other, &QTimer::timeout, [&] { between += extraction.isRunning(); });
     other.start(0);
     EXPECT_TRUE(finished.wait(60000) && finished.count() == 1 && between > 2) << between;
+    EXPECT_TRUE(idle()) << "once done, the job stops asking for turns";
 }
 
 TEST_F(PageExtractionTest, StopEndsAtTheNextLink)
