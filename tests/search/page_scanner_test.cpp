@@ -84,10 +84,11 @@ TEST(PageScanner, AgreesWithTheReferenceOnRandomPagesAndBudgets)
     QRandomGenerator random(20240611);
     std::size_t links = 0, pending = 0;
     for (int round = 0; round < 30000; ++round) {
-        const QByteArray page = randomPage(random) + randomPage(random);
+        const QByteArray text = randomPage(random) + randomPage(random) + '/';
+        const QByteArrayView page = QByteArrayView(text).chopped(1); // what lies behind it is no part of it
         const ParseMode mode = ParseMode(round % 3 + 1);
         const ref::Links found = scan(page, mode, " music++X ", mode == All ? random.bounded(1, 4) : 1 << 20, &pending);
-        ASSERT_EQ(found, ref::extracted(page.toStdString(), int(mode), " music++X ")) << int(mode) << ' ' << page.toStdString();
+        ASSERT_EQ(found, ref::extracted(text.chopped(1).toStdString(), int(mode), " music++X ")) << int(mode) << ' ' << text.toStdString();
         links += found.size();
     }
     EXPECT_TRUE(links > 30000 && pending > 100000) << links << ' ' << pending << ": the comparisons must mean something";
