@@ -1,58 +1,65 @@
-#include "app/cli.h"
 #include "app/command_line.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
 
 #include <gtest/gtest.h>
 
-#include "support/test_files.h"
-
 namespace {
 
-CommandLine parse(const std::vector<const char *> &words)
+using namespace Qt::StringLiterals;
+
+// What a line asks for, in words: the action, then each thing it sets.
+QString described(const CommandLine &l)
 {
-    return parseCommandLine(QList<QByteArray>{"kestrune"} + QList<QByteArray>(words.begin(), words.end()));
+    if (l.action == CommandLine::Action::UsageError)
+        return l.error.isEmpty() ? u"error without words"_s : u"error"_s;
+    const auto number = [](const char *name, std::optional<int> n) { return n ? name + QString::number(*n) : QString(); };
+    const QString proxy = !l.useProxy ? QString() : *l.useProxy ? "proxy=" + l.proxyAddress + ':' + QString::number(l.proxyPort) : u"no-proxy"_s;
+    QStringList d{QStringList{"window", "search", "get", "connect", "help", "version"}.value(int(l.action)), l.home,
+                  l.verbose ? u"verbose"_s : QString(), number("max-search=", l.maxSearch), number("max-test=", l.maxTest), proxy,
+                  l.engines.join(u','), l.test ? u"test"_s : QString(), l.json ? u"json"_s : QString(), l.searchText,
+                  QString::fromLatin1(l.link.toPercentEncoding(":/"))};
+    d.removeAll(QString());
+    return d.join(u' ');
 }
 
-TEST(CommandLine, SearchOptionsAndTheTextAfterThem)
+// Each row names itself: the words after the program name, and what they ask for.
+TEST(CommandLine, SaysWhatEachLineAsksFor)
 {
-    const CommandLine line = parse({"--home", "/h", "search", "--max-search", "5", "--proxy", "p.local:3128", "--engine",
-                                    "A", "--engine", "B", "--test", "--max-test", "7", "--json", "daft", "punk"});
-    ASSERT_EQ(line.action, CommandLine::Action::Search) << line.error.toStdString();
-    EXPECT_EQ(QStringList({line.home, QString::number(line.maxSearch.value_or(-1)), QString::number(line.maxTest.value_or(-1)),
-                           QString::number(line.useProxy.value_or(false)), line.proxyAddress, QString::number(line.proxyPort),
-                           line.engines.join(u'|'), QString::number(line.test && line.json), line.searchText}),
-              (QStringList{"/h", "5", "7", "1", "p.local", "3128", "A|B", "1", "daft punk"}));
-    EXPECT_EQ(parse({"search", "--", "--json"}).searchText, QStringLiteral("--json"));
-    EXPECT_EQ(parse({"search", "--no-proxy", "x"}).useProxy, false);
-    EXPECT_EQ(parse({"get", "ftp://h/\xe9.mp3"}).link, QByteArray("ftp://h/\xe9.mp3"));
-    EXPECT_TRUE(parse({"--verbose"}).verbose && parse({"--verbose"}).action == CommandLine::Action::Window);
-    EXPECT_TRUE(parse({"--verbose", "get", "l"}).verbose && parse({"search", "--verbose", "x"}).verbose && !line.verbose);
-}
-
-TEST(CommandLine, MistakesAreUsageErrors)
-{
-    for (const std::vector<const char *> &words : std::vector<std::vector<const char *>>{
-             {"search"}, {"search", "  "}, {"search", "--max-search", "0", "x"}, {"search", "--max-test", "x"},
-             {"search", "--proxy", "host", "x"}, {"search", "--proxy", "h:70000", "x"}, {"search", "--engine"},
-             {"search", "--colour", "x"}, {"get"}, {"connect", "a", "b"}, {"--home"}, {"fly"}}) {
-        const CommandLine line = parse(words);
-        EXPECT_TRUE(line.action == CommandLine::Action::UsageError && !line.error.isEmpty())
-            << QByteArrayList(words.begin(), words.end()).join(' ').toStdString();
+    const struct { const char *name; std::vector<const char *> words; const char *parsed; } rows[] = {
+        {"nothing", {}, "window"}, {"help", {"--home", "/h", "-h"}, "help /h"}, {"version", {"--version", "search"}, "version"},
+        {"before the command", {"--home=/h", "--verbose", "search", "a", " b"}, "search /h verbose a  b"},
+        {"verbose after search", {"search", "x", "--verbose"}, "search verbose x"}, {"home without a folder", {"--home"}, "error"},
+        {"unknown command", {"fly"}, "error"}, {"get keeps the link's bytes", {"get", "ftp://h/\xe9 a.mp3"}, "get ftp://h/%E9%20a.mp3"},
+        {"connect", {"--verbose", "connect", "l"}, "connect verbose l"}, {"get without a link", {"get"}, "error"},
+        {"connect with two links", {"connect", "a", "b"}, "error"}, {"search without text", {"search"}, "error"},
+        {"search with blank text", {"search", " ", "  "}, "error"},
+        {"-- ends the options", {"search", "--", "--json", "-x"}, "search --json -x"},
+        {"unknown option", {"search", "--colour", "x"}, "error"},
+        {"test and json", {"search", "--test", "--json", "x"}, "search test json x"},
+        {"max-search 1", {"search", "--max-search", "1", "x"}, "search max-search=1 x"},
+        {"max-search 10000", {"search", "--max-search", "10000", "x"}, "search max-search=10000 x"},
+        {"max-search 10001", {"search", "--max-search", "10001", "x"}, "error"},
+        {"max-search 0", {"search", "--max-search", "0", "x"}, "error"}, {"max-search alone", {"search", "x", "--max-search"}, "error"},
+        {"max-test 10000", {"search", "--max-test", "10000", "x"}, "search max-test=10000 x"},
+        {"max-test 10001", {"search", "--max-test", "10001", "x"}, "error"},
+        {"max-test not a number", {"search", "--max-test", "ten", "x"}, "error"},
+        {"proxy port 65535", {"search", "--proxy", "p.local:65535", "x"}, "search proxy=p.local:65535 x"},
+        {"proxy port 1, IPv6", {"search", "--proxy", "[::1]:1", "x"}, "search proxy=[::1]:1 x"},
+        {"proxy host of one letter", {"search", "--proxy", "h:80", "x"}, "search proxy=h:80 x"},
+        {"proxy port 65536", {"search", "--proxy", "p.local:65536", "x"}, "error"},
+        {"proxy port 0", {"search", "--proxy", "p.local:0", "x"}, "error"},
+        {"proxy without a port", {"search", "--proxy", "p.local", "x"}, "error"},
+        {"proxy without a host", {"search", "--proxy", ":3128", "x"}, "error"}, {"proxy alone", {"search", "x", "--proxy"}, "error"},
+        {"no proxy", {"search", "--no-proxy", "x"}, "search no-proxy x"},
+        {"engines", {"search", "--engine", "A", "--engine", "b c", "x"}, "search A,b c x"},
+        {"engine with an empty name", {"search", "--engine", "", "x"}, "error"}, {"engine alone", {"search", "x", "--engine"}, "error"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QList<QByteArray> arguments{"kestrune"};
+        for (const char *word : row.words)
+            arguments << word;
+        EXPECT_EQ(described(parseCommandLine(arguments)), QString::fromUtf8(row.parsed));
     }
-}
-
-TEST(JsonString, EveryByteComesBackAsTheCharacterOfItsNumber)
-{
-    // Not decoded as UTF-8: a link's bytes are not always UTF-8, and each must come back whole.
-    QByteArray every;
-    for (int b = 0; b < 256; ++b)
-        every += static_cast<char>(b);
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson("[" + jsonString(every) + "]", &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    EXPECT_EQ(document.array().at(0).toString().toLatin1(), every);
 }
 
 } // namespace
