@@ -5,52 +5,45 @@
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
-#include "support/test_files.h"
 
 namespace {
 
 using namespace Qt::StringLiterals;
 
-// Texts edited by hand that are no numbers read as the default.
-TEST(Preferences, ReadsEachKeyAndFallsBackOnTextsThatAreNoNumbers)
-{
-    const struct { QHash<QString, QString> stored; QString read; } cases[] = {
-        {{{"TestStopped", "-1"}, {"ListViewType", "1"}, {"max_test", "25"}, {"max_search", "3"}, {"UseProxy", "-1"},
-          {"ProxyAddress", "proxy.local"}, {"ProxyPort", "3128"}, {"FTP_PATH", "/usr/bin/lftp"}, {"FTP_LOCAL", "/home/u/Music"},
-          {"FTP_CLIENT", "2"}},
-         u"1 1 25 3 1 3128 2 proxy.local /usr/bin/lftp /home/u/Music /p/script.scr"_s},
-        {{{"max_search", "many"}, {"TestStopped", "yes"}, {"ProxyPort", ""}, {"max_test", "0"}},
-         u"0 3 0 10 0 80 0   /p /p/script.scr"_s},
-    };
-    for (const auto &c : cases) {
-        MemoryPreferenceStore store;
-        store.values = c.stored;
-        const Preferences p = LoadPreferences(store, u"/p"_s);
-        QStringList read;
-        for (const int n : {int(p.testingEnabled), int(p.listViewType), p.maxTest, p.maxSearch, int(p.useProxy), p.proxyPort, p.ftpClient})
-            read << QString::number(n);
-        EXPECT_EQ((read << p.proxyAddress << p.ftpPath << p.ftpLocal << p.scriptPath).join(u' '), c.read);
-        EXPECT_TRUE(store.written.isEmpty());
-    }
-}
-
-TEST(Preferences, ShutDownWritesOnlyTheTestAndViewKeysUnderSettings)
+// The preference under `key` ("script": the script path) once `stored` is stored there; null: nothing.
+QString read(const QString &key, const QString &stored)
 {
     MemoryPreferenceStore store;
-    Preferences p;
-    p.testingEnabled = true;
-    p.listViewType = ListLayout::HalfDetailed;
-    SaveShutdownPreferences(p, store);
-    EXPECT_EQ(store.written, (QStringList{"TestStopped", "ListViewType"}));
-    EXPECT_EQ(store.values, (QHash<QString, QString>{{"TestStopped", "-1"}, {"ListViewType", "2"}}));
+    if (!stored.isNull())
+        store.values.insert(key, stored);
+    const Preferences p = LoadPreferences(store, u"/p"_s);
+    const auto n = [](int v) { return QString::number(v); };
+    return QMap<QString, QString>{{"TestStopped", n(p.testingEnabled)}, {"ListViewType", n(int(p.listViewType))}, {"max_test", n(p.maxTest)},
+            {"max_search", n(p.maxSearch)}, {"UseProxy", n(p.useProxy)}, {"ProxyAddress", p.proxyAddress}, {"ProxyPort", n(p.proxyPort)},
+            {"FTP_PATH", p.ftpPath}, {"FTP_LOCAL", p.ftpLocal}, {"FTP_CLIENT", n(p.ftpClient)}, {"script", p.scriptPath}}.value(key);
+}
+
+// A missing key (no stored text), or a text edited by hand that is no number, reads as the default.
+// A port above 65535 is kept: the connection refuses it and says why.
+TEST(Preferences, ReadsEachKeyOrItsDefault)
+{
+    const struct { QString key, stored, read; } cases[] = {
+        {"TestStopped", {}, "0"}, {"ListViewType", {}, "3"}, {"max_test", {}, "10"}, {"max_search", {}, "10"}, {"UseProxy", {}, "0"},
+        {"ProxyPort", {}, "80"}, {"FTP_CLIENT", {}, "0"}, {"FTP_LOCAL", {}, "/p"}, {"script", {}, "/p/script.scr"},
+        {"TestStopped", "-1", "1"}, {"TestStopped", "yes", "0"}, {"ListViewType", "1", "1"}, {"max_test", " 25 ", "25"},
+        {"max_search", "many", "10"}, {"max_search", "0", "0"}, {"UseProxy", "2", "1"}, {"UseProxy", "x", "0"},
+        {"ProxyPort", "65535", "65535"}, {"ProxyPort", "65536", "65536"}, {"ProxyAddress", "p.local", "p.local"},
+        {"FTP_PATH", "/bin/c", "/bin/c"}, {"FTP_LOCAL", "/m", "/m"}, {"FTP_CLIENT", "2", "2"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(read(c.key, c.stored), c.read) << (c.key + u'=' + c.stored).toStdString();
+}
+
+TEST(SettingsStore, SaysWhenAValueCannotBeStored) // under a plain file, where no folder can be made
+{
     QTemporaryDir dir;
-    SettingsStore file(dir.filePath(u"Kestrune.conf"_s));
-    p.testingEnabled = false;
-    SaveShutdownPreferences(p, file);
-    EXPECT_EQ(readBytes(dir.filePath(u"Kestrune.conf"_s)), "[Settings]\nListViewType=2\nTestStopped=0\n");
-    // A store under a plain file, where no folder can be made, says that it failed.
-    EXPECT_TRUE(file.write(u"max_test"_s, u"5"_s));
-    EXPECT_FALSE(SettingsStore(dir.filePath(u"Kestrune.conf/nested.conf"_s)).write(u"max_test"_s, u"5"_s));
+    EXPECT_TRUE(SettingsStore(dir.filePath(u"a.conf"_s)).write(u"k"_s, u"5"_s));
+    EXPECT_FALSE(SettingsStore(dir.filePath(u"a.conf/b.conf"_s)).write(u"k"_s, u"5"_s));
 }
 
 } // namespace
