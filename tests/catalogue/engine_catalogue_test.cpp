@@ -76,21 +76,20 @@ TEST_F(CatalogueTest, SavingNoCheckBoxesMakesNoFile)
     EXPECT_FALSE(QFile::exists(path));
 }
 
-// The nodes X (ticked), Y and Z (ticked) are loaded from one file, then saved into another: engines
-// A to E with D active. The whole list replaces the list; a merge writes the ticked nodes alone, at
-// their places, and no "Active".
+// Nodes X (ticked), Y, Z (ticked) from one file, saved into another of A to E with D active: the whole
+// list replaces the list; a merge writes the ticked nodes alone, at their places, without "Active".
 TEST_F(CatalogueTest, SavingTheEnginesWritesWhatItsScopeSays)
 {
     const struct { SaveScope scope; QString saved; } cases[] = {
-        {SaveScope::WholeList, u"3|X|Y|Z|-|True|False|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
-        {SaveScope::TickedMerge, u"3|X|B|Z|D|-|-|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
+        {SaveScope::WholeList, u"3|-|X|Y|Z|-|True|False|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
+        {SaveScope::TickedMerge, u"3|-|X|B|Z|D|-|-|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
     };
     for (const auto &c : cases) {
         write({"X", "Y", "Z"}, {"X", "Z"});
         LoadEngines(tree, profile);
         write({"A", "B", "C", "D", "E"}, {"D"});
         EXPECT_TRUE(SaveEngines(tree, c.scope, profile));
-        EXPECT_EQ(read({"Engines/Count", "Engines/Name1", "Engines/Name2", "Engines/Name3", "Engines/Name4", "X/Active", "Y/Active",
+        EXPECT_EQ(read({"Engines/Count", "Engines/Name0", "Engines/Name1", "Engines/Name2", "Engines/Name3", "Engines/Name4", "X/Active", "Y/Active",
                         "Z/URL", "Z/QUERY", "C/URL", "D/Active"}), c.saved) << int(c.scope);
     }
 }

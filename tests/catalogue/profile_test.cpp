@@ -60,4 +60,12 @@ TEST_F(ProfileTest, NeverWritesOverWhatCannotBeRead)
     EXPECT_TRUE(QFileInfo(path).isDir());
 }
 
+TEST_F(ProfileTest, SaysWhenTheFileCannotBeReplaced)
+{
+    ReadOnlyFolder readOnly(dir.path());
+    if (!readOnly.effective())
+        GTEST_SKIP() << "this file system lets the process write anyway";
+    EXPECT_FALSE(profile.WriteProfile(u"p.dat"_s, u"a"_s, u"x"_s, "1"));
+}
+
 } // namespace
