@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <functional>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -58,9 +59,11 @@ protected:
     {
         QProcess process;
         process.setWorkingDirectory(home.path());
+        // A group of its own, so that a run that hangs is killed with the shell and its pipe.
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
         process.start(u"bash"_s, {u"-o"_s, u"pipefail"_s, u"-c"_s, u"\"$0\" --home \"$1\" "_s + commandLine, QStringLiteral(KESTRUNE_BINARY), home.path()});
         if (!process.waitForFinished(limit))
-            process.kill();
+            ::kill(-pid_t(process.processId()), SIGKILL);
         process.waitForFinished();
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
     }
