@@ -261,8 +261,7 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &re
     if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
         // Whatever is still buffered belongs to the page.
         m_sockets.appendAllTo(i, page);
-        if (page.size() > m_limits.pageCap)
-            page.truncate(m_limits.pageCap);
+        page.truncate(m_limits.pageCap); // nothing happens to a page within the cap
     }
     m_outcomes.insert(i, EngineOutcome{i, end, reason, page.size()});
     qCInfo(lcSearch).noquote().nospace() << "engine " << i << " (" << m_services.enginesList.text(i)
