@@ -1,0 +1,45 @@
+#include "search/server_table.h"
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every entry under one tag, so that each lookup meets every earlier entry: a record must still
+// tell pairs apart by both path and file, whether it scans its tags or has outgrown that into
+// an index. Sizes cross the scan's groups of four and the switch to the index.
+TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
+{
+    for (const int size : {1, 3, 4, 5, 8, 63, 64, 65, 66, 200}) {
+        SCOPED_TRACE(size);
+        ServerRecord record("ftp://h");
+        std::set<std::pair<std::string, std::string>> known;
+        std::vector<std::pair<std::string, std::string>> order;
+        // Paths and files repeat on cycles of 7 and 5: the same file under another path, another
+        // file under the same path, and each pair a second time.
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < size; ++i) {
+                const std::string path = "/p" + std::to_string(i % 7) + "/" + std::string(i / 35, 'd') + "/";
+                const std::string file = "f" + std::to_string(i % 5) + ".mp3";
+                const bool fresh = known.emplace(path, file).second;
+                if (fresh)
+                    order.emplace_back(path, file);
+                ASSERT_EQ(record.addTagged(QByteArrayView(path.data(), qsizetype(path.size())),
+                                           QByteArrayView(file.data(), qsizetype(file.size())), 42),
+                          fresh) << path << file << " round " << round;
+            }
+        }
+        ASSERT_EQ(record.entryCount(), int(order.size()));
+        for (int j = 1; j <= record.entryCount(); ++j)
+            EXPECT_EQ(record.Paths(j).toStdString() + record.FileNames(j).toStdString(), order[j - 1].first + order[j - 1].second);
+        const ServerRecord moved(std::move(record));
+        EXPECT_EQ(moved.entryCount(), int(order.size()));
+        EXPECT_EQ(record.entryCount(), 0); // NOLINT(bugprone-use-after-move): a moved-from record is empty
+    }
+}
+
+} // namespace
