@@ -1,6 +1,7 @@
 #include "search/results.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,19 @@ TEST(Results, EveryWayOfAddingGroupsLinksAsTheReference)
             }
             EXPECT_EQ(heard, expected);
         }
+    }
+}
+
+// The count on the status line follows the additions once per turn of the event loop, every turn.
+TEST(Results, StatusCountFollowsEachTurnOfAdditions)
+{
+    Crawl crawl;
+    for (const int count : {1, 3, 4}) {
+        while (crawl.state.resultCount < count)
+            crawl.results.AddResult("ftp://h/p/" + QByteArray::number(crawl.state.resultCount) + ".mp3", false);
+        EXPECT_NE(crawl.panel(), QStringLiteral("Search Results: %1").arg(count)) << "not before the turn";
+        QCoreApplication::processEvents();
+        EXPECT_EQ(crawl.panel(), QStringLiteral("Search Results: %1").arg(count));
     }
 }
 
