@@ -13,6 +13,7 @@
 
 namespace {
 
+// Also linked into the benchmarks, which have no gtest.
 bool writeFile(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -40,16 +41,6 @@ bool waitForPort(int port, std::chrono::milliseconds timeout)
         QThread::msleep(20);
     }
     return false;
-}
-
-PeerProcess::~PeerProcess()
-{
-    stop();
-}
-
-qint64 PeerProcess::pid() const
-{
-    return m_process ? m_process->processId() : 0;
 }
 
 QByteArray PeerProcess::output()
@@ -89,12 +80,6 @@ void PeerProcess::stop()
         m_process->waitForFinished(3000);
     }
     output();
-}
-
-NginxPeer::NginxPeer(QString root, Mode mode)
-    : m_root(std::move(root))
-    , m_mode(mode)
-{
 }
 
 bool NginxPeer::start()
@@ -164,13 +149,6 @@ bool TinyproxyPeer::start()
         return false;
     return launch(QStringLiteral("/usr/bin/tinyproxy"),
                   {QStringLiteral("-d"), QStringLiteral("-c"), dir.filePath(QStringLiteral("tinyproxy.conf"))}, port);
-}
-
-FtpPeer::FtpPeer(QString root, QString user, QString password)
-    : m_root(std::move(root))
-    , m_user(std::move(user))
-    , m_password(std::move(password))
-{
 }
 
 bool FtpPeer::start()

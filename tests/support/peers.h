@@ -21,12 +21,12 @@ class PeerProcess
 {
 public:
     PeerProcess() = default;
-    virtual ~PeerProcess();
+    virtual ~PeerProcess() { stop(); }
     PeerProcess(const PeerProcess &) = delete;
     PeerProcess &operator=(const PeerProcess &) = delete;
 
     int port() const { return m_port; }
-    qint64 pid() const;
+    qint64 pid() const { return m_process ? m_process->processId() : 0; }
     QString folder() const { return m_dir.path(); }
     // What the process printed so far (for failure messages).
     QByteArray output();
@@ -50,7 +50,7 @@ class NginxPeer final : public PeerProcess
 public:
     // Logged: every request in the access log. Throughput: no log, sendfile on (benchmarks).
     enum class Mode { Logged, Throughput };
-    explicit NginxPeer(QString root, Mode mode = Mode::Logged);
+    explicit NginxPeer(QString root, Mode mode = Mode::Logged) : m_root(std::move(root)), m_mode(mode) {}
     bool start();
     // The access log: one line per request, fields separated by " | ":
     // status, request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
@@ -74,7 +74,8 @@ public:
 class FtpPeer final : public PeerProcess
 {
 public:
-    explicit FtpPeer(QString root, QString user = {}, QString password = {});
+    explicit FtpPeer(QString root, QString user = {}, QString password = {})
+        : m_root(std::move(root)), m_user(std::move(user)), m_password(std::move(password)) {}
     bool start();
 
 private:
