@@ -103,13 +103,7 @@ IniDocument IniDocument::fromBytes(const QByteArray &bytes)
 
 QByteArray IniDocument::toBytes() const
 {
-    qsizetype size = 0;
-    for (const Section &section : m_sections) {
-        for (const QString &line : section.lines)
-            size += line.size() + 2;
-    }
     QByteArray bytes;
-    bytes.reserve(size);
     for (const Section &section : m_sections) {
         for (const QString &line : section.lines) {
             bytes += line.toLatin1();
