@@ -18,9 +18,11 @@ constexpr quint32 kScanLimit = 64;
 constexpr quint32 kFirstRoom = 8;
 constexpr qsizetype kFirstBytes = 256;
 
+// Rooms double from an even first room, so the tags always end where an entry may begin.
+static_assert(kFirstRoom * sizeof(quint32) % alignof(qsizetype) == 0);
 std::size_t entriesOffset(quint32 room)
 {
-    return (static_cast<std::size_t>(room) * sizeof(quint32) + 7) & ~std::size_t(7);
+    return static_cast<std::size_t>(room) * sizeof(quint32);
 }
 
 void *allocate(std::size_t size)
@@ -39,15 +41,8 @@ ServerRecord::ServerRecord(QByteArray serverURL)
 }
 
 ServerRecord::ServerRecord(ServerRecord &&other) noexcept
-    : m_bytes(std::exchange(other.m_bytes, nullptr))
-    , m_size(std::exchange(other.m_size, 0))
-    , m_capacity(std::exchange(other.m_capacity, 0))
-    , m_block(std::exchange(other.m_block, nullptr))
-    , m_count(std::exchange(other.m_count, 0))
-    , m_room(std::exchange(other.m_room, 0))
-    , m_index(std::move(other.m_index))
-    , m_serverURL(std::move(other.m_serverURL))
 {
+    *this = std::move(other);
 }
 
 ServerRecord &ServerRecord::operator=(ServerRecord &&other) noexcept
