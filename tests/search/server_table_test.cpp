@@ -9,7 +9,7 @@
 
 namespace {
 
-// Every entry under one tag, so that each lookup meets every earlier entry: a record must still
+// Every entry under one tag (all of whose bytes are set), so that each lookup meets every earlier entry: a record must still
 // tell pairs apart by both path and file, whether it scans its tags or has outgrown that into
 // an index. Sizes cross the scan's groups of four and the switch to the index.
 TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
@@ -27,14 +27,16 @@ TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
             const bool fresh = known.emplace(path, file).second;
             if (fresh)
                 order.emplace_back(path, file);
-            ASSERT_EQ(record.addTagged(QByteArrayView(path.c_str()), QByteArrayView(file.c_str()), 42), fresh) << path << file << " at " << i;
+            ASSERT_EQ(record.addTagged(QByteArrayView(path.c_str()), QByteArrayView(file.c_str()), 0xa5a5a5a5), fresh) << path << file << " at " << i;
         }
         ASSERT_EQ(record.entryCount(), int(order.size()));
         for (int j = 1; j <= record.entryCount(); ++j)
             EXPECT_EQ(record.Paths(j).toStdString() + record.FileNames(j).toStdString(), order[j - 1].first + order[j - 1].second);
         const ServerRecord moved(std::move(record));
         EXPECT_EQ(moved.entryCount(), int(order.size()));
-        EXPECT_EQ(record.entryCount(), 0); // NOLINT(bugprone-use-after-move): a moved-from record is empty
+        // NOLINTNEXTLINE(bugprone-use-after-move): a moved-from record is empty, and usable again
+        EXPECT_EQ(record.entryCount(), 0);
+        EXPECT_TRUE(record.addEntry("/", "x") && record.Paths(1) + record.FileNames(1) == "/x");
     }
 }
 
