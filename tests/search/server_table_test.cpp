@@ -30,6 +30,8 @@ TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
             ASSERT_EQ(record.addTagged(QByteArrayView(path.c_str()), QByteArrayView(file.c_str()), 0xa5a5a5a5), fresh) << path << file << " at " << i;
         }
         ASSERT_EQ(record.entryCount(), int(order.size()));
+        const int past = record.entryCount() + 1; // no entry 0, nor one past the last
+        EXPECT_EQ(record.Paths(0) + record.FileNames(0) + record.Paths(past) + record.FileNames(past), QByteArray());
         for (int j = 1; j <= record.entryCount(); ++j)
             EXPECT_EQ(record.Paths(j).toStdString() + record.FileNames(j).toStdString(), order[j - 1].first + order[j - 1].second);
         const ServerRecord moved(std::move(record));
