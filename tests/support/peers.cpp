@@ -101,6 +101,7 @@ bool NginxPeer::start()
         "  uwsgi_temp_path %1/uwsgi;\n"
         "  scgi_temp_path %1/scgi;\n"
         "  default_type text/html;\n"
+        "%5"
         "  server {\n"
         "    listen 127.0.0.1:%2;\n"
         "    root %3;\n"
@@ -112,7 +113,8 @@ bool NginxPeer::start()
                                   "$http_accept_encoding | $http_accept_language | $http_accept_charset | "
                                   "$http_connection | $http_pragma | $http_via';\n"
                                   "  access_log %1/access.log full;\n").arg(m_dir.path())
-                 : QStringLiteral("  access_log off;\n  sendfile on;\n  tcp_nopush on;\n"));
+                 : QStringLiteral("  access_log off;\n  sendfile on;\n  tcp_nopush on;\n"))
+        .arg(m_extra);
     if (!writeFile(dir.filePath(QStringLiteral("nginx.conf")), conf.toUtf8()))
         return false;
     return launch(QStringLiteral("/usr/sbin/nginx"),
@@ -133,7 +135,7 @@ bool TinyproxyPeer::start()
     // tinyproxy drops to nobody when started as root; its files must stay writable then.
     ::chmod(QFile::encodeName(m_dir.path()).constData(), 0777);
     const QDir dir(m_dir.path());
-    const QString conf = QStringLiteral(
+    QString conf = QStringLiteral(
         "User nobody\n"
         "Group nogroup\n"
         "Port %1\n"
@@ -145,6 +147,8 @@ bool TinyproxyPeer::start()
         "LogLevel Info\n"
         "PidFile \"%2/tinyproxy.pid\"\n")
         .arg(port).arg(m_dir.path());
+    for (int allowed : m_connectPorts)
+        conf += QStringLiteral("ConnectPort %1\n").arg(allowed);
     if (!writeFile(dir.filePath(QStringLiteral("tinyproxy.conf")), conf.toUtf8()))
         return false;
     return launch(QStringLiteral("/usr/bin/tinyproxy"),
@@ -160,4 +164,23 @@ bool FtpPeer::start()
     if (!m_user.isEmpty())
         arguments << QStringLiteral("-u") << m_user << QStringLiteral("-P") << m_password;
     return launch(QStringLiteral("/usr/bin/python3"), arguments, port);
+}
+
+bool makeCertificate(const QString &dir, const QString &name, const QString &ca, const QString &altNames)
+{
+    const QDir folder(dir);
+    QStringList arguments{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), u"/CN=" + name,
+                          QStringLiteral("-keyout"), folder.filePath(name + u".key"), QStringLiteral("-out"),
+                          folder.filePath(name + u".crt")};
+    if (!ca.isEmpty()) {
+        arguments << QStringLiteral("-CA") << folder.filePath(ca + u".crt") << QStringLiteral("-CAkey")
+                  << folder.filePath(ca + u".key") << QStringLiteral("-addext") << u"subjectAltName=" + altNames
+                  << QStringLiteral("-addext") << QStringLiteral("basicConstraints=CA:FALSE");
+    }
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), arguments);
+    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,8 @@ public:
     // Logged: every request in the access log. Throughput: no log, sendfile on (benchmarks).
     enum class Mode { Logged, Throughput };
     explicit NginxPeer(QString root, Mode mode = Mode::Logged) : m_root(std::move(root)), m_mode(mode) {}
+    // More of nginx's "http" block (servers on ports of the caller's choosing), set before start().
+    void setExtraConfig(QString text) { m_extra = std::move(text); }
     bool start();
     // The access log: one line per request, fields separated by " | ":
     // status, request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
@@ -61,14 +64,24 @@ public:
 private:
     QString m_root;
     Mode m_mode;
+    QString m_extra;
 };
 
-// tinyproxy relaying to anywhere on loopback.
+// tinyproxy relaying to anywhere on loopback. CONNECT is allowed to every port, or only to
+// `connectPorts` when there are any.
 class TinyproxyPeer final : public PeerProcess
 {
 public:
+    explicit TinyproxyPeer(QList<int> connectPorts = {}) : m_connectPorts(std::move(connectPorts)) {}
     bool start();
+
+private:
+    QList<int> m_connectPorts;
 };
+
+// Makes DIR/NAME.crt and DIR/NAME.key with openssl: a CA when `ca` is empty, else a server
+// certificate for `altNames` (e.g. "IP:127.0.0.1,DNS:localhost") signed by DIR/CA.crt.
+bool makeCertificate(const QString &dir, const QString &name, const QString &ca = {}, const QString &altNames = {});
 
 // pyftpdlib serving `root` read-only, anonymously or with one user.
 class FtpPeer final : public PeerProcess
