@@ -171,12 +171,12 @@ bool makeCertificate(const QString &dir, const QString &name, const QString &ca,
     const QDir folder(dir);
     QStringList arguments{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
                           QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), u"/CN=" + name,
-                          QStringLiteral("-keyout"), folder.filePath(name + u".key"), QStringLiteral("-out"),
-                          folder.filePath(name + u".crt")};
+                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
+                          QStringLiteral("-keyout"), folder.filePath(name + QStringLiteral(".key")), QStringLiteral("-out"),
+                          folder.filePath(name + QStringLiteral(".crt"))};
     if (!ca.isEmpty()) {
-        arguments << QStringLiteral("-CA") << folder.filePath(ca + u".crt") << QStringLiteral("-CAkey")
-                  << folder.filePath(ca + u".key") << QStringLiteral("-addext") << u"subjectAltName=" + altNames
+        arguments << QStringLiteral("-CA") << folder.filePath(ca + QStringLiteral(".crt")) << QStringLiteral("-CAkey")
+                  << folder.filePath(ca + QStringLiteral(".key")) << QStringLiteral("-addext") << QStringLiteral("subjectAltName=") + altNames
                   << QStringLiteral("-addext") << QStringLiteral("basicConstraints=CA:FALSE");
     }
     QProcess openssl;
