@@ -6,6 +6,7 @@ struct NodeTree::Node
 {
     QString key;
     QString text;
+    QString toolTip;
     QVariant tag;
     Picture picture = Picture::None;
     bool checked = false;
@@ -254,6 +255,15 @@ void NodeTree::setExpanded(int index, bool expanded)
         emit expandedChanged(indexOfNode(node), expanded);
 }
 
+void NodeTree::setToolTip(int index, const QString &toolTip)
+{
+    Node *node = nodeAt(index);
+    if (!node || node->toolTip == toolTip)
+        return;
+    node->toolTip = toolTip;
+    changed(node, {Qt::ToolTipRole});
+}
+
 void NodeTree::setDisplayMode(DisplayMode mode)
 {
     if (mode == m_mode)
@@ -344,8 +354,9 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return node->text;
+    case Qt::ToolTipRole:
+        return node->toolTip.isEmpty() ? node->text : node->toolTip;
     case Qt::CheckStateRole:
         if (m_mode == DisplayMode::CheckBoxes)
             return node->checked ? Qt::Checked : Qt::Unchecked;

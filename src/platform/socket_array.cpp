@@ -3,7 +3,8 @@
 #include "platform/detail/logging.h"
 
 #include <QHostAddress>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace {
@@ -22,6 +23,10 @@ SocketFailure::Kind kindOf(QAbstractSocket::SocketError code)
         return Kind::Network;
     case QAbstractSocket::SocketAddressNotAvailableError:
         return Kind::InvalidAddress;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return Kind::Handshake;
     default:
         return Kind::Other;
     }
@@ -32,12 +37,49 @@ QString endpoint(const QString &host, int port)
     return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
 }
 
+// What every TLS element trusts: the system's certificates, plus those of the PEM file that
+// KESTRUNE_CA_FILE names (for tests, and for users with a CA of their own). Verification is never
+// turned off. The file is read again only when the variable changes.
+QSslConfiguration tlsConfiguration()
+{
+    static bool ready = false;
+    static QString readPath;
+    static QSslConfiguration configuration;
+    const QString path = qEnvironmentVariable("KESTRUNE_CA_FILE");
+    if (ready && path == readPath)
+        return configuration;
+    ready = true;
+    readPath = path;
+    configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!path.isEmpty()) {
+        const QList<QSslCertificate> added = QSslCertificate::fromPath(path, QSsl::Pem);
+        if (added.isEmpty())
+            qCWarning(lcPlatform).noquote() << "KESTRUNE_CA_FILE names no PEM certificate:" << path;
+        else
+            configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() + added);
+    }
+    return configuration;
+}
+
+QString describe(const QList<QSslError> &errors)
+{
+    QStringList texts;
+    for (const QSslError &error : errors) {
+        if (!texts.contains(error.errorString()))
+            texts.append(error.errorString());
+    }
+    return texts.join(QStringLiteral("; "));
+}
+
 } // namespace
 
 struct SocketArray::Element
 {
     QTcpSocket *socket = nullptr;
     quint64 generation = 0;
+    // A TLS failure raises two errors (the certificate's, then the handshake's): the first tells.
+    bool failed = false;
     // Where it was sent, for the log: a failed socket no longer knows.
     QString host;
     int port = 0;
@@ -58,12 +100,13 @@ SocketArray::Element *SocketArray::element(int index) const
     return m_sockets.value(index, nullptr);
 }
 
-void SocketArray::create(int index)
+void SocketArray::create(int index, Channel channel)
 {
     destroy(index);
     auto *e = new Element;
     e->generation = ++m_generation;
-    e->socket = new QTcpSocket(this);
+    // A plain element stays a QTcpSocket: a QSslSocket copies every byte once more even unencrypted.
+    e->socket = channel == Channel::Tls ? new QSslSocket(this) : new QTcpSocket(this);
     m_sockets.insert(index, e);
 
     // Every event is queued and checked against the element's generation when it is delivered, so
@@ -79,20 +122,27 @@ void SocketArray::create(int index)
     connect(e->socket, &QTcpSocket::connected, this, deliver(&SocketArray::connected), Qt::QueuedConnection);
     connect(e->socket, &QTcpSocket::readyRead, this, deliver(&SocketArray::dataArrival), Qt::QueuedConnection);
     connect(e->socket, &QTcpSocket::disconnected, this, deliver(&SocketArray::closed), Qt::QueuedConnection);
+    if (auto *tls = qobject_cast<QSslSocket *>(e->socket)) {
+        connect(tls, &QSslSocket::encrypted, this, deliver(&SocketArray::encrypted), Qt::QueuedConnection);
+        connect(tls, &QSslSocket::sslErrors, this, [this, index](const QList<QSslError> &errors) {
+            fail(index, {SocketFailure::Kind::Certificate, describe(errors)});
+        });
+    }
     // A peer that closes also raises RemoteHostClosedError; the disconnect that follows is the
     // Close event, so that error is not one. The failure is taken when it happens, since the
     // socket's text may change before the event loop delivers it.
     connect(e->socket, &QAbstractSocket::errorOccurred, this, [this, index, socket = e->socket](QAbstractSocket::SocketError code) {
         if (code != QAbstractSocket::RemoteHostClosedError)
-            failLater(index, {kindOf(code), socket->errorString()});
+            fail(index, {kindOf(code), socket->errorString()});
     });
 }
 
-void SocketArray::failLater(int index, const SocketFailure &failure)
+void SocketArray::fail(int index, const SocketFailure &failure)
 {
-    const Element *e = element(index);
-    if (!e)
+    Element *e = element(index);
+    if (!e || e->failed)
         return;
+    e->failed = true;
     const quint64 generation = e->generation;
     QMetaObject::invokeMethod(this, [this, index, generation, failure] {
         const Element *current = element(index);
@@ -112,14 +162,29 @@ void SocketArray::connectTo(int index, const QString &host, int port)
     e->host = host;
     e->port = port;
     if (host.isEmpty()) {
-        failLater(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("no host name given")});
+        fail(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("no host name given")});
         return;
     }
     if (port < 1 || port > 65535) {
-        failLater(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("port %1 is outside 1..65535").arg(port)});
+        fail(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("port %1 is outside 1..65535").arg(port)});
         return;
     }
     e->socket->connectToHost(host, static_cast<quint16>(port));
+}
+
+void SocketArray::startEncryption(int index, const QString &peerName)
+{
+    Element *e = element(index);
+    if (!e)
+        return;
+    auto *tls = qobject_cast<QSslSocket *>(e->socket);
+    if (!tls) {
+        fail(index, {SocketFailure::Kind::Handshake, QStringLiteral("a plain socket cannot start TLS")});
+        return;
+    }
+    tls->setSslConfiguration(tlsConfiguration());
+    tls->setPeerVerifyName(peerName);
+    tls->startClientEncryption();
 }
 
 void SocketArray::send(int index, const QByteArray &bytes)
