@@ -3,6 +3,7 @@
 #include "catalogue/engine_catalogue.h"
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
+#include "search/detail/http_response.h"
 #include "search/detail/logging.h"
 #include "search/detail/page_extraction.h"
 #include "search/detail/query_url.h"
@@ -11,57 +12,71 @@
 #include "search/results.h"
 #include "search/search_state.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
 
-// The whole response's size when its header is complete and names a Content-Length, capped: a
-// hint to size the page once instead of growing it piece by piece. -1 otherwise. Completion
-// still means the peer closing; a header that lies only costs memory up to the cap.
-qsizetype expectedResponseSize(QByteArrayView head, qsizetype cap)
+// A proxy's answer to CONNECT is a header of a few lines; more without its end is no answer.
+constexpr qsizetype kMostTunnelAnswer = 16 * 1024;
+
+// A server's text as shown to the user: control bytes (a terminal's escapes) become "?".
+QByteArray printable(QByteArrayView text)
 {
-    const qsizetype end = head.indexOf("\r\n\r\n");
-    if (end < 0)
-        return -1;
-    const QByteArray header = head.first(end).toByteArray().toLower();
-    const qsizetype at = header.indexOf("\ncontent-length:");
-    if (at < 0)
-        return -1;
-    qsizetype p = at + qsizetype(sizeof "\ncontent-length:") - 1;
-    while (p < header.size() && header[p] == ' ')
-        ++p;
-    qsizetype length = 0;
-    for (; p < header.size() && header[p] >= '0' && header[p] <= '9'; ++p) {
-        length = length * 10 + (header[p] - '0');
-        if (length > cap)
-            return cap;
+    QByteArray shown = text.first(std::min<qsizetype>(text.size(), 200)).toByteArray();
+    for (char &c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
     }
-    return std::min(cap, end + 4 + length);
+    return shown;
 }
 
-// How a fetch ended, for the log.
-QString describe(EngineOutcome::End end, const TimeLimits &limits)
+QString describe(const SocketFailure &failure)
 {
-    switch (end) {
-    case EngineOutcome::End::Closed:
-        return QStringLiteral("closed by the server");
-    case EngineOutcome::End::Failed:
-        return QStringLiteral("failed: ");
-    case EngineOutcome::End::Silent:
-        return QStringLiteral("silent for %1 ms").arg(limits.pageSilence.count());
-    case EngineOutcome::End::TimedOut:
-        return QStringLiteral("still arriving after %1 ms").arg(limits.pageTotal.count());
-    case EngineOutcome::End::TooLarge:
-        return QStringLiteral("cut at %1 bytes").arg(limits.pageCap);
+    using Kind = SocketFailure::Kind;
+    switch (failure.kind) {
+    case Kind::Refused:
+        return QStringLiteral("connection refused");
+    case Kind::HostNotFound:
+        return QStringLiteral("host not found");
+    case Kind::TimedOut:
+        return QStringLiteral("timed out");
+    case Kind::Certificate:
+        return QStringLiteral("certificate not trusted: ") + failure.text;
+    case Kind::Handshake:
+        return QStringLiteral("TLS handshake failed");
+    case Kind::InvalidAddress:
+    case Kind::Network:
+    case Kind::Other:
+        break;
     }
-    return {};
+    return failure.text;
+}
+
+QString describeCap(qsizetype cap)
+{
+    constexpr qsizetype kMiB = 1024 * 1024;
+    return cap % kMiB == 0 ? QStringLiteral("page cut at %1 MiB").arg(cap / kMiB)
+                           : QStringLiteral("page cut at %1 bytes").arg(cap);
 }
 
 } // namespace
 
 // A QObject so that it can be deleted later: a time-out may be what ends the fetch.
-struct SearchController::FetchTimers final : QObject
+struct SearchController::Fetch final : QObject
 {
+    enum class Stage {
+        Connecting,
+        Tunnel,    // CONNECT sent to the proxy, its answer awaited
+        Handshake, // TLS being set up
+        Page,      // the request sent, the page arriving
+    };
+    QByteArray url; // the query URL, or where a redirect sent it
+    FetchTarget target;
+    bool viaProxy = false; // read when the connection was opened
+    Stage stage = Stage::Connecting;
+    int redirects = 0;
+    QElapsedTimer clock;
     QTimer silence;
     QTimer total;
 };
@@ -73,16 +88,17 @@ SearchController::SearchController(Services services, TimeLimits limits, QObject
 {
     UpdateStatus(m_services.state, m_services.status);
     connect(&m_sockets, &SocketArray::connected, this, &SearchController::onConnected);
+    connect(&m_sockets, &SocketArray::encrypted, this, &SearchController::onEncrypted);
     connect(&m_sockets, &SocketArray::dataArrival, this, &SearchController::onData);
     connect(&m_sockets, &SocketArray::closed, this, [this](int i) { endFetch(i, EngineOutcome::End::Closed); });
     connect(&m_sockets, &SocketArray::error, this,
-            [this](int i, const SocketFailure &failure) { endFetch(i, EngineOutcome::End::Failed, failure.text); });
+            [this](int i, const SocketFailure &failure) { endFetch(i, EngineOutcome::End::Failed, describe(failure)); });
 }
 
 SearchController::~SearchController()
 {
     abortExtractions();
-    qDeleteAll(m_timers);
+    qDeleteAll(m_fetches);
 }
 
 void SearchController::SearchBtnClick(const QString &searchText)
@@ -113,6 +129,9 @@ void SearchController::SearchBtnClick(const QString &searchText)
     state.pageData = QVector<QByteArray>(n + 1);
     state.queryURLs = QVector<QByteArray>(n + 1);
     ClearEngineImages();
+    // Only the engines of the last search tell how they went.
+    for (int i = 1; i <= n; ++i)
+        engines.setToolTip(i, {});
     state.searchStopped = false;
     m_services.results.startSearch();
     m_dispatchCursor = 1;
@@ -133,8 +152,10 @@ void SearchController::StopSearch()
     state.searchStopped = true;
     const NodeTree &engines = m_services.enginesList;
     for (int i = 1; i <= engines.count(); ++i) {
-        if (engineMark(engines, i) == EngineMark::Asking)
+        if (engineMark(engines, i) == EngineMark::Asking) {
             CloseSock(i);
+            m_services.enginesList.setToolTip(i, QStringLiteral("stopped"));
+        }
     }
     state.activeSearchSockets = 0;
     UpdateStatus(state, m_services.status);
@@ -159,11 +180,10 @@ void SearchController::DispatchEngines()
         if (state.activeSearchSockets >= m_services.preferences.maxSearch)
             break;
         setMark(engines, i, EngineMark::Asking);
-        m_sockets.create(i);
         ++state.activeSearchSockets;
         UpdateStatus(state, m_services.status);
         state.queryURLs[i] = BuildQueryURL(engines.key(i).toLatin1(), state.searchString);
-        ConnectSock(i);
+        startFetch(i);
     }
     // Every active engine is Done.
     if (m_enginesLeft == 0)
@@ -202,27 +222,57 @@ void SearchController::RestoreEngineChecks()
         engines.setChecked(i, active[i]);
 }
 
+void SearchController::startFetch(int i)
+{
+    delete m_fetches.take(i);
+    auto *fetch = new Fetch;
+    m_fetches.insert(i, fetch);
+    fetch->url = m_services.state.queryURLs[i];
+    fetch->clock.start();
+    const auto ends = [this, i](EngineOutcome::End end) {
+        return [this, i, end] { endFetch(i, end, QStringLiteral("timed out")); };
+    };
+    fetch->silence.setSingleShot(true);
+    fetch->total.setSingleShot(true);
+    fetch->silence.setInterval(m_limits.pageSilence);
+    connect(&fetch->silence, &QTimer::timeout, this, ends(EngineOutcome::End::Silent));
+    connect(&fetch->total, &QTimer::timeout, this, ends(EngineOutcome::End::TimedOut));
+    // The total limit spans every redirect of the engine; the silence limit starts with each connection.
+    fetch->total.start(m_limits.pageTotal);
+    ConnectSock(i);
+}
+
+// Opens engine i's connection for the fetch's current address, replacing any it had.
 void SearchController::ConnectSock(int i)
 {
+    Fetch &fetch = *m_fetches.value(i);
     const Preferences &prefs = m_services.preferences;
-    startTimers(i);
-    if (prefs.useProxy) {
-        qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << m_services.state.queryURLs[i] << "through the proxy"
+    fetch.target = fetchTarget(fetch.url);
+    fetch.viaProxy = prefs.useProxy;
+    fetch.stage = Fetch::Stage::Connecting;
+    fetch.silence.start();
+    m_sockets.create(i, fetch.target.tls ? SocketArray::Channel::Tls : SocketArray::Channel::Plain);
+    if (fetch.viaProxy) {
+        // The proxy form takes any address as it stands, as it always has; only https needs a tunnel.
+        qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << fetch.url << "through the proxy"
                                     << prefs.proxyAddress << prefs.proxyPort;
         m_sockets.connectTo(i, prefs.proxyAddress, prefs.proxyPort);
         return;
     }
-    const FetchTarget target = fetchTarget(m_services.state.queryURLs[i]);
-    qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << m_services.state.queryURLs[i];
-    m_sockets.connectTo(i, QString::fromLatin1(target.host), target.port);
+    qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << fetch.url;
+    if (!fetch.target.knownScheme) {
+        m_sockets.fail(i, {SocketFailure::Kind::InvalidAddress, QStringLiteral("not an http or https address")});
+        return;
+    }
+    m_sockets.connectTo(i, QString::fromLatin1(fetch.target.host), fetch.target.port);
 }
 
 void SearchController::CloseSock(int i)
 {
-    if (FetchTimers *timers = m_timers.take(i)) {
-        timers->silence.stop();
-        timers->total.stop();
-        timers->deleteLater();
+    if (Fetch *fetch = m_fetches.take(i)) {
+        fetch->silence.stop();
+        fetch->total.stop();
+        fetch->deleteLater();
     }
     m_sockets.close(i);
     m_sockets.destroy(i);
@@ -230,11 +280,40 @@ void SearchController::CloseSock(int i)
 
 void SearchController::onConnected(int i)
 {
-    m_sockets.send(i, pageRequest(m_services.state.queryURLs[i], m_services.preferences.useProxy));
+    Fetch *fetch = m_fetches.value(i);
+    if (!fetch)
+        return;
+    if (!fetch->target.tls) {
+        fetch->stage = Fetch::Stage::Page;
+        m_sockets.send(i, pageRequest(fetch->url, fetch->viaProxy));
+    } else if (fetch->viaProxy) {
+        fetch->stage = Fetch::Stage::Tunnel;
+        m_sockets.send(i, tunnelRequest(fetch->url));
+    } else {
+        fetch->stage = Fetch::Stage::Handshake;
+        m_sockets.startEncryption(i, QString::fromLatin1(fetch->target.host));
+    }
+}
+
+void SearchController::onEncrypted(int i)
+{
+    Fetch *fetch = m_fetches.value(i);
+    if (!fetch)
+        return;
+    fetch->stage = Fetch::Stage::Page;
+    // Inside TLS the request is the direct one, whether or not a proxy carries the tunnel.
+    m_sockets.send(i, pageRequest(fetch->url, false));
 }
 
 void SearchController::onData(int i)
 {
+    Fetch *fetch = m_fetches.value(i);
+    if (!fetch)
+        return;
+    if (fetch->stage == Fetch::Stage::Tunnel) {
+        readTunnelAnswer(i);
+        return;
+    }
     QByteArray &page = m_services.state.pageData[i];
     const bool first = page.isEmpty();
     m_sockets.appendAllTo(i, page);
@@ -245,43 +324,87 @@ void SearchController::onData(int i)
     }
     if (page.size() >= m_limits.pageCap) {
         page.truncate(m_limits.pageCap);
-        endFetch(i, EngineOutcome::End::TooLarge);
+        endFetch(i, EngineOutcome::End::TooLarge, describeCap(m_limits.pageCap));
         return;
     }
-    if (FetchTimers *timers = m_timers.value(i))
-        timers->silence.start();
+    fetch->silence.start();
 }
 
-void SearchController::endFetch(int i, EngineOutcome::End end, const QString &reason)
+void SearchController::readTunnelAnswer(int i)
 {
-    // Only the first end of a fetch counts: a close may follow a time-out that ended it already.
-    if (!m_sockets.exists(i))
+    Fetch &fetch = *m_fetches.value(i);
+    QByteArray &answer = m_services.state.pageData[i];
+    m_sockets.appendAllTo(i, answer);
+    const QString refused = QStringLiteral("tunnel refused by proxy: ");
+    if (headerEnd(answer) < 0) {
+        if (answer.size() > kMostTunnelAnswer)
+            endFetch(i, EngineOutcome::End::Failed, refused + QStringLiteral("no answer"));
+        else
+            fetch.silence.start();
+        return;
+    }
+    const QByteArrayView status = statusLine(answer);
+    if (statusCode(status) / 100 != 2) {
+        const QByteArray shown = status.isEmpty() ? QByteArray("no status line") : printable(status);
+        endFetch(i, EngineOutcome::End::Failed, refused + QString::fromLatin1(shown));
+        return;
+    }
+    // A proxy sends nothing behind its answer before the client speaks TLS.
+    answer.clear();
+    fetch.stage = Fetch::Stage::Handshake;
+    fetch.silence.start();
+    m_sockets.startEncryption(i, QString::fromLatin1(fetch.target.host));
+}
+
+void SearchController::endFetch(int i, EngineOutcome::End end, const QString &failure)
+{
+    // Only the first end of a connection counts: a close may follow a time-out that ended it already.
+    Fetch *fetch = m_fetches.value(i);
+    if (!fetch || !m_sockets.exists(i))
         return;
     QByteArray &page = m_services.state.pageData[i];
-    if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
+    QString why = failure;
+    if (fetch->stage != Fetch::Stage::Page) {
+        // Nothing of the page came: a tunnel's answer or a handshake is no page.
+        page.clear();
+        if (why.isEmpty()) {
+            why = fetch->stage == Fetch::Stage::Tunnel ? QStringLiteral("tunnel refused by proxy: no answer")
+                                                       : QStringLiteral("TLS handshake failed");
+        }
+    } else if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
         // Whatever is still buffered belongs to the page.
         m_sockets.appendAllTo(i, page);
         page.truncate(m_limits.pageCap); // nothing happens to a page within the cap
     }
-    m_outcomes.insert(i, EngineOutcome{i, end, reason, page.size()});
-    qCInfo(lcSearch).noquote().nospace() << "engine " << i << " (" << m_services.enginesList.text(i)
-                                         << ") ended: " << describe(end, m_limits) << reason << ", " << page.size()
-                                         << " bytes";
-    FinishPage(i);
-}
+    // A redirect is followed unless the engine's time is up.
+    if (fetch->stage == Fetch::Stage::Page && end != EngineOutcome::End::TimedOut) {
+        QByteArray next = redirectTarget(page, fetch->url);
+        if (!next.isEmpty() && fetch->redirects < kMostRedirects) {
+            qCDebug(lcSearch).noquote() << "engine" << i << "is sent on to" << next;
+            ++fetch->redirects;
+            fetch->url = std::move(next);
+            page.clear();
+            ConnectSock(i);
+            return;
+        }
+        if (!next.isEmpty()) {
+            page.clear();
+            why = QStringLiteral("too many redirects");
+        }
+    }
+    if (why.isEmpty() && end == EngineOutcome::End::Closed && page.isEmpty())
+        why = QStringLiteral("closed without an answer");
 
-void SearchController::startTimers(int i)
-{
-    delete m_timers.take(i);
-    auto *timers = new FetchTimers;
-    m_timers.insert(i, timers);
-    const auto ends = [this, i](EngineOutcome::End end) { return [this, i, end] { endFetch(i, end); }; };
-    timers->silence.setSingleShot(true);
-    timers->total.setSingleShot(true);
-    connect(&timers->silence, &QTimer::timeout, this, ends(EngineOutcome::End::Silent));
-    connect(&timers->total, &QTimer::timeout, this, ends(EngineOutcome::End::TimedOut));
-    timers->silence.start(m_limits.pageSilence);
-    timers->total.start(m_limits.pageTotal);
+    EngineOutcome &outcome = m_outcomes[i];
+    outcome.engine = i;
+    outcome.name = m_services.enginesList.text(i);
+    outcome.end = end;
+    outcome.failure = why;
+    outcome.statusLine = printable(statusLine(page));
+    outcome.lastAddress = fetch->redirects > 0 ? fetch->url : QByteArray();
+    outcome.pageBytes = page.size();
+    outcome.milliseconds = fetch->clock.elapsed();
+    FinishPage(i);
 }
 
 // Reached once per fetch, from endFetch(), which has noted the outcome.
@@ -301,7 +424,11 @@ void SearchController::FinishPage(int i)
         m_services.state.pageData[i] = QByteArray();
         setMark(m_services.enginesList, i, EngineMark::Done);
         --m_enginesLeft;
-        emit engineFinished(m_outcomes.take(i));
+        EngineOutcome outcome = m_outcomes.take(i);
+        outcome.links = extraction->linksFound();
+        outcome.results = extraction->resultsAdded();
+        m_services.enginesList.setToolTip(i, outcomeToolTip(outcome));
+        emit engineFinished(outcome);
         DispatchEngines();
     });
     extraction->start(state.pageData[i], ParseMode::All);

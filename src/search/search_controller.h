@@ -2,6 +2,7 @@
 
 #include "platform/socket_array.h"
 #include "platform/time_limits.h"
+#include "search/engine_outcome.h"
 
 #include <QHash>
 #include <QObject>
@@ -15,26 +16,11 @@ class StatusLine;
 struct Preferences;
 struct SearchState;
 
-// How one engine's page came to an end, told once its links are out.
-struct EngineOutcome
-{
-    enum class End {
-        Closed,   // the server closed the connection: the whole page
-        Failed,   // the connection could not be made or broke; `reason` says why
-        Silent,   // nothing arrived for TimeLimits::pageSilence
-        TimedOut, // still arriving after TimeLimits::pageTotal
-        TooLarge, // cut at TimeLimits::pageCap
-    };
-
-    int engine = 0; // node index in the engine list
-    End end = End::Closed;
-    QString reason;
-    qsizetype pageBytes = 0; // the response as received, header included
-};
-
 // Runs a search: sends the query to every active engine, at most `maxSearch` pages at once, hands
 // each finished page to the link extraction, and returns to rest when every active engine is done
-// or the user stops. Engine i is node i of the engine list and page socket i.
+// or the user stops. Engine i is node i of the engine list and page socket i. An https engine
+// speaks TLS (through the proxy, inside a CONNECT tunnel); a redirect is followed on the same
+// socket slot, at most kMostRedirects times. Each engine's outcome becomes its node's tooltip.
 class SearchController final : public QObject
 {
     Q_OBJECT
@@ -51,6 +37,8 @@ public:
         Profile &profile;
         Results &results;
     };
+
+    static constexpr int kMostRedirects = 5;
 
     explicit SearchController(Services services, TimeLimits limits = {}, QObject *parent = nullptr);
     ~SearchController() override;
@@ -85,10 +73,13 @@ private:
     void CloseSock(int i);
     void FinishPage(int i);
 
+    void startFetch(int i);
     void onConnected(int i);
+    void onEncrypted(int i);
     void onData(int i);
-    void endFetch(int i, EngineOutcome::End end, const QString &reason = {});
-    void startTimers(int i);
+    void readTunnelAnswer(int i);
+    // Ends the fetch, or follows its redirect. `failure` is for the user; empty: the page came.
+    void endFetch(int i, EngineOutcome::End end, const QString &failure = {});
     void abortExtractions();
     // The engines a search may start: nodes 1 to this.
     int dispatchedEngines() const;
@@ -96,9 +87,9 @@ private:
     Services m_services;
     TimeLimits m_limits;
     SocketArray m_sockets;
-    // Per open page socket: silence and overall time limits.
-    struct FetchTimers;
-    QHash<int, FetchTimers *> m_timers;
+    // Per open page socket: where it is asked, how far it got, and its time limits.
+    struct Fetch;
+    QHash<int, Fetch *> m_fetches;
     QHash<int, PageExtraction *> m_extractions;
     // How each page in hand ended, until its links are out.
     QHash<int, EngineOutcome> m_outcomes;

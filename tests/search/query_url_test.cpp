@@ -25,14 +25,20 @@ TEST(BuildQueryURL, ReplacesOnlyTheFirstPercentSInEitherCase)
         EXPECT_EQ(BuildQueryURL(templ, text), QByteArray(url)) << templ;
 }
 
-TEST(FetchTarget, HostAndPortWithPortZeroForWhatCannotBeFetched)
+TEST(FetchTarget, HostPortAndTlsWithPortZeroForWhatCannotBeFetched)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"http://engine.example", "engine.example:80"}, {"HTTP://Engine:81/", "Engine:81"}, {"http://e:0/", "e:0"},
-        {"http://e:65535/", "e:65535"}, {"http://e:65536/", "e:0"}, {"http://e:abc/", "e:0"},
-        {"https://secure.example/s?q=x", "secure.example:0"}, {"", ":80"}};
-    for (const auto &[url, target] : cases)
-        EXPECT_EQ(fetchTarget(url).host + ':' + QByteArray::number(fetchTarget(url).port), QByteArray(target)) << url;
+        {"http://e:65535/", "e:65535"}, {"http://e:65536/", "e:0"}, {"http://e:abc/", "e:0"}, {"", ":80"},
+        {"https://secure.example/s?q=x", "secure.example:443 tls"}, {"HttpS://s:8443", "s:8443 tls"},
+        {"ftp://f.example/x", "f.example:0 unknown"}, {"httpx://e/", "e:0 unknown"}};
+    for (const auto &[url, expected] : cases) {
+        const FetchTarget t = fetchTarget(url);
+        EXPECT_EQ(t.host + ':' + QByteArray::number(t.port) + (t.tls ? " tls" : "") + (t.knownScheme ? "" : " unknown"),
+                  QByteArray(expected)) << url;
+    }
+    EXPECT_EQ(tunnelRequest("https://s.example/q?x=1"), "CONNECT s.example:443 HTTP/1.0\r\nHost: s.example:443\r\n\r\n");
+    EXPECT_EQ(tunnelRequest("HTTPS://s:8443"), "CONNECT s:8443 HTTP/1.0\r\nHost: s:8443\r\n\r\n");
 }
 
 // The direct form is checked byte for byte against real nginx in the search controller's tests.

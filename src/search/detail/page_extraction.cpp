@@ -32,6 +32,8 @@ void PageExtraction::start(QByteArray page, ParseMode mode)
     m_page = std::move(page);
     // The search string is read once: the page is matched against the search it was fetched for.
     m_scanner = std::make_unique<PageScanner>(m_page, mode, m_state.searchString);
+    m_linksFound = 0;
+    m_resultsAdded = 0;
     schedule();
 }
 
@@ -50,6 +52,7 @@ void PageExtraction::runSlice()
     const qint64 sliceNanoseconds = std::chrono::nanoseconds(m_sliceTime).count();
     int found = 0;
     PageScanner::Link link;
+    m_resultsBefore = m_state.resultCount;
     for (;;) {
         // Stop comes from the event loop, between slices: every link found before it is added.
         if (m_state.searchStopped) {
@@ -65,6 +68,7 @@ void PageExtraction::runSlice()
             if (link.accepted)
                 m_results.stage(link.text, link.isHTTP);
             ++found;
+            ++m_linksFound;
             if (m_sliceLinks > 0 && found >= m_sliceLinks)
                 break;
             if (found % kLinksPerClockReading != 0)
@@ -73,14 +77,21 @@ void PageExtraction::runSlice()
         if (clock.nsecsElapsed() >= sliceNanoseconds)
             break;
     }
-    m_results.addStaged();
+    addStaged();
     m_results.flushStatus();
     schedule();
 }
 
-void PageExtraction::finish()
+void PageExtraction::addStaged()
 {
     m_results.addStaged();
+    m_resultsAdded += m_state.resultCount - m_resultsBefore;
+    m_resultsBefore = m_state.resultCount;
+}
+
+void PageExtraction::finish()
+{
+    addStaged();
     m_scanner.reset();
     m_page.clear();
     m_results.flushStatus();

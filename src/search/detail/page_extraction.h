@@ -30,6 +30,9 @@ public:
     // connect to finished() first. A job that is running is dropped.
     void start(QByteArray page, ParseMode mode);
     bool isRunning() const { return static_cast<bool>(m_scanner); }
+    // So far: the quoted ftp and http links of the page, and the new results among them.
+    int linksFound() const { return m_linksFound; }
+    int resultsAdded() const { return m_resultsAdded; }
 
 signals:
     // The page is done, or the search was stopped.
@@ -42,6 +45,8 @@ private:
     void schedule();
     void runSlice();
     void finish();
+    // Adds the staged links and counts the new results.
+    void addStaged();
 
     SearchState &m_state;
     Results &m_results;
@@ -51,6 +56,10 @@ private:
     // links it may hand on (0: no limit).
     std::chrono::microseconds m_sliceTime{5000};
     int m_sliceLinks = 0;
+    int m_linksFound = 0;
+    int m_resultsAdded = 0;
+    // resultCount when the slice began: other pages' jobs add results between slices, never within.
+    int m_resultsBefore = 0;
     QTimer m_next;
 };
 

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr int kHttpPort = 80;
+constexpr int kHttpsPort = 443;
 
 qsizetype hostStart(QByteArrayView url)
 {
@@ -67,20 +68,19 @@ FetchTarget fetchTarget(QByteArrayView url)
     const QByteArrayView host = URLHost(url);
     FetchTarget target;
     target.host = StripPort(host).toByteArray();
-    // Only plain http is fetched; a page asked for over TLS (https) would come back as a redirect
-    // or an error, so such a fetch fails at once.
-    const qsizetype scheme = url.indexOf("://");
-    if (scheme >= 0 && QByteArrayView(url.first(scheme)).compare("http", Qt::CaseInsensitive) != 0) {
-        target.port = 0;
-        return target;
-    }
+    const qsizetype schemeEnd = url.indexOf("://");
+    const QByteArrayView scheme = schemeEnd < 0 ? QByteArrayView("http") : url.first(schemeEnd);
+    target.tls = scheme.compare("https", Qt::CaseInsensitive) == 0;
+    target.knownScheme = target.tls || scheme.compare("http", Qt::CaseInsensitive) == 0;
     const qsizetype colon = host.indexOf(':');
-    if (colon >= 0) {
+    if (!target.knownScheme) {
+        target.port = 0;
+    } else if (colon >= 0) {
         bool ok = false;
         const int port = host.sliced(colon + 1).toByteArray().toInt(&ok);
         target.port = ok && port >= 1 && port <= 65535 ? port : 0;
     } else {
-        target.port = kHttpPort;
+        target.port = target.tls ? kHttpsPort : kHttpPort;
     }
     return target;
 }
@@ -110,4 +110,11 @@ QByteArray pageRequest(QByteArrayView url, bool throughProxy)
     request += "Accept-Charset: iso-8859-1,*,utf-8\r\n";
     request += "\r\n";
     return request;
+}
+
+QByteArray tunnelRequest(QByteArrayView url)
+{
+    const FetchTarget target = fetchTarget(url);
+    const QByteArray endpoint = target.host + ':' + QByteArray::number(target.port);
+    return "CONNECT " + endpoint + " HTTP/1.0\r\nHost: " + endpoint + "\r\n\r\n";
 }

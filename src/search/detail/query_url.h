@@ -12,15 +12,21 @@ QByteArray EncodeSearchText(const QString &searchText);
 // when the template has none.
 QByteArray BuildQueryURL(QByteArrayView queryTemplate, QByteArrayView searchString);
 
-// Where a page fetch connects without a proxy: the URL's host, and its explicit port or 80.
-// An unusable port, or a scheme other than http, gives port 0, which fails the connection.
+// Where a page fetch connects without a proxy: the URL's host, its explicit port or the scheme's
+// (80 for http, 443 for https), and whether it speaks TLS. A URL without a scheme is http. An
+// unusable port gives port 0, which fails the connection.
 struct FetchTarget
 {
     QByteArray host;
     int port = 80;
+    bool tls = false;
+    bool knownScheme = true; // http or https
 };
 FetchTarget fetchTarget(QByteArrayView url);
 
 // The HTTP/1.0 request for a result page, directly to the engine or through a proxy. Header
 // lines are spelled so that real servers and proxies accept them and close after the page.
 QByteArray pageRequest(QByteArrayView url, bool throughProxy);
+
+// The request that asks a proxy for a tunnel to an https URL's host and port.
+QByteArray tunnelRequest(QByteArrayView url);

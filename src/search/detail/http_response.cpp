@@ -1,0 +1,166 @@
+#include "search/detail/http_response.h"
+
+namespace {
+
+bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix)
+{
+    return text.size() >= prefix.size() && text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+// The length of "http://" or "https://" at the start of `url` (any letter case), else 0.
+qsizetype webSchemeLength(QByteArrayView url)
+{
+    if (startsWithNoCase(url, "http://"))
+        return 7;
+    if (startsWithNoCase(url, "https://"))
+        return 8;
+    return 0;
+}
+
+// Where the first of `bytes` lies in `text` from `from` on, or text's size.
+qsizetype findAny(QByteArrayView text, QByteArrayView bytes, qsizetype from = 0)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (bytes.contains(text[i]))
+            return i;
+    }
+    return text.size();
+}
+
+QByteArrayView trimmed(QByteArrayView text)
+{
+    while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t'))
+        text = text.sliced(1);
+    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.chop(1);
+    return text;
+}
+
+QByteArray resolveLocation(QByteArray location, QByteArrayView base)
+{
+    const qsizetype fragment = location.indexOf('#');
+    if (fragment >= 0)
+        location.truncate(fragment); // never sent
+    // A blank would end the request line's address; any other control byte makes it unusable.
+    location.replace(" ", "%20");
+    for (char c : location) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return {};
+    }
+    if (location.isEmpty())
+        return {};
+    if (const qsizetype scheme = webSchemeLength(location)) {
+        const bool hasHost = location.size() > scheme && location[scheme] != '/';
+        return hasHost ? location : QByteArray();
+    }
+    // The request's scheme and host; a query template without a scheme is http.
+    const qsizetype schemeEnd = base.indexOf("://");
+    const QByteArray scheme = schemeEnd < 0 ? QByteArray("http") : base.first(schemeEnd).toByteArray();
+    const qsizetype hostStart = schemeEnd < 0 ? 0 : schemeEnd + 3;
+    if (location.startsWith("//"))
+        return location.size() > 2 && location[2] != '/' ? scheme + ':' + location : QByteArray();
+    const qsizetype pathStart = findAny(base, "/?", hostStart);
+    const QByteArray origin = scheme + "://" + base.sliced(hostStart, pathStart - hostStart).toByteArray();
+    if (location.startsWith('/'))
+        return origin + location;
+    // A scheme of its own ("ftp:", "javascript:") is not followed.
+    if (findAny(location, ":") < findAny(location, "/?"))
+        return {};
+    // Relative to the request's folder.
+    QByteArrayView path = base.sliced(pathStart);
+    if (const qsizetype query = path.indexOf('?'); query >= 0)
+        path = path.first(query);
+    const qsizetype lastSlash = path.lastIndexOf('/');
+    return origin + (lastSlash < 0 ? QByteArray("/") : path.first(lastSlash + 1).toByteArray()) + location;
+}
+
+} // namespace
+
+qsizetype headerEnd(QByteArrayView response)
+{
+    // Servers end lines with CR LF; a bare LF is taken too.
+    for (qsizetype at = response.indexOf('\n'); at >= 0; at = response.indexOf('\n', at + 1)) {
+        const qsizetype next = at + 1;
+        if (next < response.size() && response[next] == '\n')
+            return next + 1;
+        if (next + 1 < response.size() && response[next] == '\r' && response[next + 1] == '\n')
+            return next + 2;
+    }
+    return -1;
+}
+
+QByteArrayView statusLine(QByteArrayView response)
+{
+    if (!startsWithNoCase(response, "HTTP/"))
+        return {};
+    const qsizetype end = response.indexOf('\n');
+    QByteArrayView line = end < 0 ? response : response.first(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+int statusCode(QByteArrayView statusLine)
+{
+    const qsizetype blank = statusLine.indexOf(' ');
+    if (blank < 0 || statusLine.size() < blank + 4)
+        return 0;
+    int code = 0;
+    for (char c : statusLine.sliced(blank + 1, 3)) {
+        if (c < '0' || c > '9')
+            return 0;
+        code = code * 10 + (c - '0');
+    }
+    const bool endsThere = statusLine.size() == blank + 4 || statusLine[blank + 4] == ' ';
+    return endsThere ? code : 0;
+}
+
+QByteArray headerValue(QByteArrayView header, QByteArrayView name)
+{
+    qsizetype at = header.indexOf('\n');
+    while (at >= 0) {
+        const qsizetype start = at + 1;
+        at = header.indexOf('\n', start);
+        const QByteArrayView line = header.sliced(start, (at < 0 ? header.size() : at) - start);
+        if (line.size() > name.size() && line[name.size()] == ':' && startsWithNoCase(line, name))
+            return trimmed(line.sliced(name.size() + 1)).toByteArray();
+    }
+    return {};
+}
+
+qsizetype expectedResponseSize(QByteArrayView response, qsizetype cap)
+{
+    const qsizetype end = headerEnd(response);
+    if (end < 0)
+        return -1;
+    const QByteArray value = headerValue(response.first(end), "Content-Length");
+    if (value.isEmpty())
+        return -1;
+    qsizetype length = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9')
+            break;
+        length = length * 10 + (c - '0');
+        if (length > cap)
+            return cap;
+    }
+    return std::min(cap, end + length);
+}
+
+QByteArray redirectTarget(QByteArrayView response, QByteArrayView requestUrl)
+{
+    const qsizetype end = headerEnd(response);
+    if (end < 0)
+        return {};
+    switch (statusCode(statusLine(response))) {
+    case 301:
+    case 302:
+    case 303:
+    case 307:
+    case 308:
+        break;
+    default:
+        return {};
+    }
+    return resolveLocation(headerValue(response.first(end), "Location"), requestUrl);
+}
