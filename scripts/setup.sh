@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx tinyproxy python3-pyftpdlib lftp
-  ripgrep curl
+  ripgrep curl openssl ca-certificates
 )
 
 missing=()

@@ -295,8 +295,14 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         sinceProgress.start();
         err.write(QStringLiteral("\r%1 of %2 engines done, %3 results").arg(done).arg(active).arg(core.resultCount()).toLocal8Bit());
     };
-    QObject::connect(&core, &Core::engineFinished, &guard, [&] {
+    QObject::connect(&core, &Core::engineFinished, &guard, [&](const EngineOutcome &outcome) {
         ++done;
+        if (line.verbose) {
+            // A line of its own for scripts, in place of a progress line being rewritten.
+            const QString text = QStringLiteral("kestrune: engine \"") + outcome.name + QStringLiteral("\": ")
+                                 + outcomeSummary(outcome) + u'\n';
+            err.write((progressToTerminal ? QByteArray("\r\x1b[K") : QByteArray()) + text.toLocal8Bit());
+        }
         // A page's results reach the reader when the page is done, and a failed write shows.
         output.flush();
         progress();
