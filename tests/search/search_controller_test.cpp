@@ -125,13 +125,15 @@ TEST_F(SearchControllerTest, EnginesBeyondMaxSearchWaitForAFinishedPage)
 TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
 {
     const QByteArray steady = httpPage(ftpLinks("steady.example", 3)), quiet = httpPage(ftpLinks("quiet.example", 2));
-    const struct { const char *name; ScriptedServer::Handler peer; End end; qsizetype pageBytes; } rows[] = { // no peer: refused
+    // Each engine's tooltip begins with what it said, or what went wrong.
+    const struct { const char *name; ScriptedServer::Handler peer; End end; qsizetype pageBytes; const char *said; } rows[] = { // no peer: refused
         // 30 pieces 50 ms apart outlast the silence limit of one second: each piece restarts it.
-        {"SteadyTrickleOutlastsTheSilenceLimit", every(50, steady, 30), End::Closed, steady.size()},
-        {"SilenceEndsThePageWithWhatArrived", [=](ScriptedServer::Connection &c) { c.socket->write(quiet); }, End::Silent, quiet.size()},
-        {"EndlessTrickleEndsAtTheTotalLimit", every(50, "h"), End::TimedOut, -1},
-        {"FloodIsCutAtTheCap", every(1, QByteArray(256 * 1024, '\xff')), End::TooLarge, limits.pageCap},
-        {"RefusedConnectionFails", {}, End::Failed, 0},
+        {"SteadyTrickleOutlastsTheSilenceLimit", every(50, steady, 30), End::Closed, steady.size(), "HTTP/1.0 200 OK; "},
+        {"SilenceEndsThePageWithWhatArrived", [=](ScriptedServer::Connection &c) { c.socket->write(quiet); }, End::Silent, quiet.size(), "timed out; "},
+        {"EndlessTrickleEndsAtTheTotalLimit", every(50, "h"), End::TimedOut, -1, "timed out; "},
+        {"FloodIsCutAtTheCap", every(1, QByteArray(256 * 1024, '\xff')), End::TooLarge, limits.pageCap, "page cut at 16 MiB; 16777216 bytes, 0 links"},
+        {"RefusedConnectionFails", {}, End::Failed, 0, "connection refused; 0 bytes, 0 links, 0 results, "},
+        {"AcceptedAndClosed", [](ScriptedServer::Connection &c) { c.socket->disconnectFromHost(); }, End::Closed, 0, "closed without an answer; "},
     };
     std::vector<std::unique_ptr<ScriptedServer>> servers;
     for (const auto &row : rows) {
@@ -148,6 +150,8 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
         EXPECT_EQ(int(outcomes[i].end), int(rows[i - 1].end));
         EXPECT_EQ(outcomes[i].pageBytes, rows[i - 1].pageBytes < 0 ? outcomes[i].pageBytes : rows[i - 1].pageBytes);
         EXPECT_TRUE(state.pageData[i].isEmpty()); // released once extracted
+        const QString tip = engines.data(engines.modelIndex(i), Qt::ToolTipRole).toString();
+        EXPECT_TRUE(tip.startsWith(QLatin1String(rows[i - 1].said))) << tip.toStdString();
     }
 }
 
@@ -215,6 +219,7 @@ TEST_F(SearchControllerStop, ClosesEveryPageStillBeingFetched)
     controller.StopSearch();
     EXPECT_TRUE(QTest::qWaitFor([&] { return silent.open() == 0; })) << silent.open();
     EXPECT_EQ(status.text(u"Sockets"_s), u"Active Search Sockets: 0"_s); // a page left open would end later, counted again
+    EXPECT_EQ(engines.data(engines.modelIndex(3), Qt::ToolTipRole).toString(), u"stopped"_s);
 }
 
 TEST_F(SearchControllerStop, TwiceEndsTheSearchOnce)
