@@ -104,9 +104,17 @@ struct Options
 
 struct Corpus
 {
-    QStringList urls; // the query URL of each engine with the search text in it
     int hrefLinks = 0;
     int expectedResults = 0;
+};
+
+// The same pages reached one way (today: plain http on nginx's port).
+struct Target
+{
+    QString name;
+    QByteArray base;  // "http://127.0.0.1:PORT/"
+    QString home;     // program folder whose settings.dat lists the engines at `base`
+    QStringList urls; // the query URL of each engine with the search text in it
 };
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -136,9 +144,9 @@ bool writePages(const Options &options, const QString &pageRoot, Corpus &corpus)
 }
 
 // settings.dat of a program folder listing every engine, all active.
-bool writeCatalogue(const Options &options, const QString &home, int port, Corpus &corpus)
+bool writeCatalogue(const Options &options, Target &target)
 {
-    const QByteArray base = "http://127.0.0.1:" + QByteArray::number(port) + '/';
+    const QByteArray &base = target.base;
     const QByteArray search = QByteArray(kCrawlSearchText).replace(' ', '+');
     QByteArray file = "[Engines]\r\nCount=" + QByteArray::number(options.engines) + "\r\n";
     for (int e = 1; e <= options.engines; ++e)
@@ -147,9 +155,9 @@ bool writeCatalogue(const Options &options, const QString &home, int port, Corpu
         const QByteArray page = QStringLiteral("e%1").arg(e, 3, 10, QLatin1Char('0')).toLatin1();
         file += "[Engine" + QByteArray::number(e) + "]\r\nURL=" + base + "\r\nQUERY=" + base + page
                 + "?q=%s\r\nActive=True\r\n";
-        corpus.urls.append(QString::fromLatin1(base + page + "?q=" + search));
+        target.urls.append(QString::fromLatin1(base + page + "?q=" + search));
     }
-    return writeFile(QDir(home).filePath(kSettingsFile), file);
+    return writeFile(QDir(target.home).filePath(kSettingsFile), file);
 }
 
 struct KestruneRun
@@ -225,7 +233,7 @@ struct CurlRun
     bool ok = false;
 };
 
-CurlRun runCurl(const Options &options, const Corpus &corpus, const QString &listing)
+CurlRun runCurl(const Options &options, const Target &target, const QString &listing)
 {
     CurlRun run;
     QFile::remove(listing);
@@ -242,7 +250,7 @@ CurlRun runCurl(const Options &options, const Corpus &corpus, const QString &lis
     clock.start();
     process.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("crawl"),
                                                            QString::number(options.maxSearch), listing}
-                                                   + corpus.urls);
+                                                   + target.urls);
     const bool finished = process.waitForFinished(static_cast<int>(std::chrono::milliseconds(kRunLimit).count()));
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (!finished) {
@@ -316,49 +324,20 @@ bool parse(const QCoreApplication &app, Options &options)
     return valid;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Warms up, runs both sides alternately over `target` and prints the medians; false when a run
+// failed or timed out.
+bool measure(const Options &options, const Corpus &corpus, const Target &target, const NginxPeer &nginx,
+             const QString &listing)
 {
-    QCoreApplication app(argc, argv);
-    Options options;
-    if (!parse(app, options))
-        return 2;
-
-    QTemporaryDir pages, home, work;
-    if (!pages.isValid() || !home.isValid() || !work.isValid())
-        return 1;
-    Corpus corpus;
-    QElapsedTimer clock;
-    clock.start();
-    if (!writePages(options, pages.path(), corpus))
-        return 1;
-    std::printf("wrote %d pages of %lld KiB in %.1f s\n", options.engines,
-                static_cast<long long>(options.pageSize / 1024), static_cast<double>(clock.elapsed()) / 1e3);
-
-    NginxPeer nginx(pages.path(), NginxPeer::Mode::Throughput);
-    if (!nginx.start()) {
-        std::fprintf(stderr, "nginx did not start: %s\n", nginx.output().constData());
-        return 1;
-    }
-    if (!writeCatalogue(options, home.path(), nginx.port(), corpus))
-        return 1;
-    const QString listing = QDir(work.path()).filePath(QStringLiteral("links.txt"));
-
-    std::printf("%d engines on nginx 127.0.0.1:%d (pid %lld), %d anchors a page, %d ftp/http hrefs in all, "
-                "%d distinct results expected; maxSearch %d; search \"%s\"\n",
-                options.engines, nginx.port(), nginx.pid(), options.links, corpus.hrefLinks,
-                corpus.expectedResults, options.maxSearch, kCrawlSearchText);
-
     // One unmeasured run of each first: the pages in the page cache, nginx's and the libraries'
     // first-use costs paid.
-    if (options.kestrune && !runKestrune(options, home.path()).ok) {
+    if (options.kestrune && !runKestrune(options, target.home).ok) {
         std::fprintf(stderr, "the warm-up search did not finish\n");
-        return 1;
+        return false;
     }
-    if (options.curl && !runCurl(options, corpus, listing).ok) {
+    if (options.curl && !runCurl(options, target, listing).ok) {
         std::fprintf(stderr, "the warm-up curl | rg did not finish\n");
-        return 1;
+        return false;
     }
 
     // Per side: wall time, CPU time of the client, CPU time nginx spent serving it.
@@ -381,7 +360,7 @@ int main(int argc, char **argv)
             if ((side == 0) == kestruneFirst) {
                 if (!options.kestrune)
                     continue;
-                k = runKestrune(options, home.path());
+                k = runKestrune(options, target.home);
                 allOk = allOk && k.ok;
                 kestruneSide.seconds.push_back(k.seconds);
                 kestruneSide.cpu.push_back(k.cpu);
@@ -389,7 +368,7 @@ int main(int argc, char **argv)
                 kestruneSide.count.push_back(k.results);
                 firstDone.push_back(k.firstDone);
             } else if (options.curl) {
-                c = runCurl(options, corpus, listing);
+                c = runCurl(options, target, listing);
                 allOk = allOk && c.ok;
                 curlSide.seconds.push_back(c.seconds);
                 curlSide.cpu.push_back(c.cpu);
@@ -401,7 +380,6 @@ int main(int argc, char **argv)
                     c.seconds * 1e3, c.cpu * 1e3, c.links,
                     (options.kestrune && !k.ok) || (options.curl && !c.ok) ? "  (failed or timed out)" : "");
     }
-    nginx.stop();
 
     const double kestrune = median(kestruneSide.seconds);
     const double curl = median(curlSide.seconds);
@@ -432,5 +410,45 @@ int main(int argc, char **argv)
         std::printf("  note: rg listed a different number of links than the pages hold (curl interleaves the "
                     "parallel pages on its output, and a link cut there is lost)\n");
     }
-    return allOk ? 0 : 1;
+    return allOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (!parse(app, options))
+        return 2;
+
+    QTemporaryDir pages, home, work;
+    if (!pages.isValid() || !home.isValid() || !work.isValid())
+        return 1;
+    Corpus corpus;
+    QElapsedTimer clock;
+    clock.start();
+    if (!writePages(options, pages.path(), corpus))
+        return 1;
+    std::printf("wrote %d pages of %lld KiB in %.1f s\n", options.engines,
+                static_cast<long long>(options.pageSize / 1024), static_cast<double>(clock.elapsed()) / 1e3);
+
+    NginxPeer nginx(pages.path(), NginxPeer::Mode::Throughput);
+    if (!nginx.start()) {
+        std::fprintf(stderr, "nginx did not start: %s\n", nginx.output().constData());
+        return 1;
+    }
+    Target plain{QStringLiteral("http"), "http://127.0.0.1:" + QByteArray::number(nginx.port()) + '/', home.path(), {}};
+    if (!writeCatalogue(options, plain))
+        return 1;
+    const QString listing = QDir(work.path()).filePath(QStringLiteral("links.txt"));
+
+    std::printf("%d engines on nginx 127.0.0.1:%d (pid %lld), %d anchors a page, %d ftp/http hrefs in all, "
+                "%d distinct results expected; maxSearch %d; search \"%s\"\n",
+                options.engines, nginx.port(), nginx.pid(), options.links, corpus.hrefLinks,
+                corpus.expectedResults, options.maxSearch, kCrawlSearchText);
+
+    const bool ok = measure(options, corpus, plain, nginx, listing);
+    nginx.stop();
+    return ok ? 0 : 1;
 }
