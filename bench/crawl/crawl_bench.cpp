@@ -1,6 +1,6 @@
 // A whole search, from the click to the last engine done, against 200 engines on one nginx on
-// loopback, beside `curl --parallel | rg -o` fetching the same pages and listing the same links.
-// The two alternate over several repetitions; the medians are compared.
+// loopback (over http, https or both), beside `curl --parallel | rg -o` fetching the same pages and
+// listing the same links. The two alternate over several repetitions; the medians are compared.
 #include "engine_pages.h"
 #include "support/peers.h"
 
@@ -25,6 +25,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include <sys/resource.h>
@@ -100,6 +101,8 @@ struct Options
     bool kestrune = true;
     bool curl = true;
     bool timeline = false;
+    bool plain = true; // measure over http
+    bool tls = false;  // measure over https (after http when both)
 };
 
 struct Corpus
@@ -108,13 +111,14 @@ struct Corpus
     int expectedResults = 0;
 };
 
-// The same pages reached one way (today: plain http on nginx's port).
+// The same pages reached one way: plain http, or https on nginx's second port.
 struct Target
 {
     QString name;
-    QByteArray base;  // "http://127.0.0.1:PORT/"
-    QString home;     // program folder whose settings.dat lists the engines at `base`
-    QStringList urls; // the query URL of each engine with the search text in it
+    QByteArray base;           // "http://127.0.0.1:PORT/" or "https://..."
+    QString home;              // program folder whose settings.dat lists the engines at `base`
+    QStringList curlArguments; // --cacert for https
+    QStringList urls;          // the query URL of each engine with the search text in it
 };
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -250,7 +254,7 @@ CurlRun runCurl(const Options &options, const Target &target, const QString &lis
     clock.start();
     process.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("crawl"),
                                                            QString::number(options.maxSearch), listing}
-                                                   + target.urls);
+                                                   + target.curlArguments + target.urls);
     const bool finished = process.waitForFinished(static_cast<int>(std::chrono::milliseconds(kRunLimit).count()));
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (!finished) {
@@ -300,7 +304,12 @@ bool parse(const QCoreApplication &app, Options &options)
                                   QStringLiteral("side"));
     const QCommandLineOption timeline(QStringLiteral("timeline"),
                                       QStringLiteral("print when each engine was done in each search"));
-    parser.addOptions({engines, links, pageKib, maxSearch, repetitions, only, timeline});
+    const QCommandLineOption tls(QStringLiteral("tls"),
+                                 QStringLiteral("fetch the pages over https (nginx with a certificate from a CA of "
+                                                "the run's own) instead of http"));
+    const QCommandLineOption both(QStringLiteral("both"),
+                                  QStringLiteral("measure over http, then over https, and compare the two"));
+    parser.addOptions({engines, links, pageKib, maxSearch, repetitions, only, timeline, tls, both});
     parser.process(app);
 
     bool ok[5] = {};
@@ -310,6 +319,8 @@ bool parse(const QCoreApplication &app, Options &options)
     options.maxSearch = parser.value(maxSearch).toInt(&ok[3]);
     options.repetitions = parser.value(repetitions).toInt(&ok[4]);
     options.timeline = parser.isSet(timeline);
+    options.plain = !parser.isSet(tls) || parser.isSet(both);
+    options.tls = parser.isSet(tls) || parser.isSet(both);
     if (parser.isSet(only)) {
         options.kestrune = parser.value(only) == u"kestrune";
         options.curl = parser.value(only) == u"curl";
@@ -324,20 +335,28 @@ bool parse(const QCoreApplication &app, Options &options)
     return valid;
 }
 
-// Warms up, runs both sides alternately over `target` and prints the medians; false when a run
-// failed or timed out.
-bool measure(const Options &options, const Corpus &corpus, const Target &target, const NginxPeer &nginx,
-             const QString &listing)
+struct Medians
 {
+    double kestrune = 0; // seconds
+    double curl = 0;
+    bool ok = false; // every run finished in time
+};
+
+// Warms up, runs both sides alternately over `target` and prints the medians; nothing when a
+// warm-up run failed.
+std::optional<Medians> measure(const Options &options, const Corpus &corpus, const Target &target,
+                               const NginxPeer &nginx, const QString &listing)
+{
+    std::printf("\nover %s:\n", qPrintable(target.name));
     // One unmeasured run of each first: the pages in the page cache, nginx's and the libraries'
     // first-use costs paid.
     if (options.kestrune && !runKestrune(options, target.home).ok) {
-        std::fprintf(stderr, "the warm-up search did not finish\n");
-        return false;
+        std::fprintf(stderr, "the warm-up search over %s did not finish\n", qPrintable(target.name));
+        return std::nullopt;
     }
     if (options.curl && !runCurl(options, target, listing).ok) {
-        std::fprintf(stderr, "the warm-up curl | rg did not finish\n");
-        return false;
+        std::fprintf(stderr, "the warm-up curl | rg over %s did not finish\n", qPrintable(target.name));
+        return std::nullopt;
     }
 
     // Per side: wall time, CPU time of the client, CPU time nginx spent serving it.
@@ -410,7 +429,7 @@ bool measure(const Options &options, const Corpus &corpus, const Target &target,
         std::printf("  note: rg listed a different number of links than the pages hold (curl interleaves the "
                     "parallel pages on its output, and a link cut there is lost)\n");
     }
-    return allOk;
+    return Medians{kestrune, curl, allOk};
 }
 
 } // namespace
@@ -422,8 +441,8 @@ int main(int argc, char **argv)
     if (!parse(app, options))
         return 2;
 
-    QTemporaryDir pages, home, work;
-    if (!pages.isValid() || !home.isValid() || !work.isValid())
+    QTemporaryDir pages, plainHome, tlsHome, work;
+    if (!pages.isValid() || !plainHome.isValid() || !tlsHome.isValid() || !work.isValid())
         return 1;
     Corpus corpus;
     QElapsedTimer clock;
@@ -434,21 +453,73 @@ int main(int argc, char **argv)
                 static_cast<long long>(options.pageSize / 1024), static_cast<double>(clock.elapsed()) / 1e3);
 
     NginxPeer nginx(pages.path(), NginxPeer::Mode::Throughput);
-    if (!nginx.start()) {
+    const QDir certificates(work.path());
+    const QString caFile = certificates.filePath(QStringLiteral("CA.crt"));
+    const int tlsPort = options.tls ? freePort() : 0;
+    if (options.tls) {
+        if (!makeCertificate(work.path(), QStringLiteral("CA"))
+            || !makeCertificate(work.path(), QStringLiteral("localhost"), QStringLiteral("CA"),
+                                QStringLiteral("IP:127.0.0.1,DNS:localhost"))) {
+            std::fprintf(stderr, "openssl did not make the certificates\n");
+            return 1;
+        }
+        // Only our CA is added to the trust; verification stays on, as for any user.
+        qputenv("KESTRUNE_CA_FILE", QFile::encodeName(caFile));
+        nginx.setExtraConfig(QStringLiteral("  server {\n"
+                                            "    listen 127.0.0.1:%1 ssl;\n"
+                                            "    ssl_certificate %2;\n"
+                                            "    ssl_certificate_key %3;\n"
+                                            "    root %4;\n"
+                                            "  }\n")
+                                 .arg(tlsPort)
+                                 .arg(certificates.filePath(QStringLiteral("localhost.crt")),
+                                      certificates.filePath(QStringLiteral("localhost.key")), pages.path()));
+    }
+    if (!nginx.start() || (options.tls && !waitForPort(tlsPort))) {
         std::fprintf(stderr, "nginx did not start: %s\n", nginx.output().constData());
         return 1;
     }
-    Target plain{QStringLiteral("http"), "http://127.0.0.1:" + QByteArray::number(nginx.port()) + '/', home.path(), {}};
-    if (!writeCatalogue(options, plain))
-        return 1;
+
+    std::vector<Target> targets;
+    if (options.plain) {
+        targets.push_back({QStringLiteral("http"), "http://127.0.0.1:" + QByteArray::number(nginx.port()) + '/',
+                           plainHome.path(), {}, {}});
+    }
+    if (options.tls) {
+        targets.push_back({QStringLiteral("https"), "https://127.0.0.1:" + QByteArray::number(tlsPort) + '/',
+                           tlsHome.path(), {QStringLiteral("--cacert"), caFile}, {}});
+    }
+    for (Target &target : targets) {
+        if (!writeCatalogue(options, target))
+            return 1;
+    }
     const QString listing = QDir(work.path()).filePath(QStringLiteral("links.txt"));
 
-    std::printf("%d engines on nginx 127.0.0.1:%d (pid %lld), %d anchors a page, %d ftp/http hrefs in all, "
-                "%d distinct results expected; maxSearch %d; search \"%s\"\n",
-                options.engines, nginx.port(), nginx.pid(), options.links, corpus.hrefLinks,
-                corpus.expectedResults, options.maxSearch, kCrawlSearchText);
+    std::printf("%d engines on nginx 127.0.0.1:%d", options.engines, nginx.port());
+    if (options.tls)
+        std::printf(" and https on 127.0.0.1:%d", tlsPort);
+    std::printf(" (pid %lld), %d anchors a page, %d ftp/http hrefs in all, %d distinct results expected; "
+                "maxSearch %d; search \"%s\"\n",
+                nginx.pid(), options.links, corpus.hrefLinks, corpus.expectedResults, options.maxSearch,
+                kCrawlSearchText);
 
-    const bool ok = measure(options, corpus, plain, nginx, listing);
+    bool ok = true;
+    std::vector<Medians> medians;
+    for (const Target &target : targets) {
+        const std::optional<Medians> m = measure(options, corpus, target, nginx, listing);
+        if (!m)
+            return 1;
+        medians.push_back(*m);
+        ok = ok && m->ok;
+    }
     nginx.stop();
+
+    if (targets.size() > 1 && options.kestrune && options.curl) {
+        std::printf("\nkestrune / (curl | rg), medians of the same run:\n");
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            std::printf("  %-5s  kestrune %8.1f ms  curl | rg %8.1f ms  ratio %.2f\n", qPrintable(targets[t].name),
+                        medians[t].kestrune * 1e3, medians[t].curl * 1e3, medians[t].kestrune / medians[t].curl);
+        }
+    }
     return ok ? 0 : 1;
 }

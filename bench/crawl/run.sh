@@ -4,14 +4,18 @@
 # beside `curl --parallel --parallel-max 10 | rg -o` over the same pages; the two alternate, and
 # the medians are compared. Arguments go to the benchmark (--help lists them, e.g.
 # --repetitions 3, --engines 20, --only kestrune, --timeline).
+# --tls fetches the same pages over https instead: nginx serves them on a second port with a
+# certificate for 127.0.0.1 from a CA made for the run, which Kestrune is given through
+# KESTRUNE_CA_FILE and curl through --cacert. --both measures http first, then https, and ends
+# with both ratios side by side.
 # KESTRUNE_BENCH_BUILD picks the build folder (default: build-bench-crawl/ of the repository).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${KESTRUNE_BENCH_BUILD:-$root/build-bench-crawl}"
 
-for tool in nginx curl rg; do
+for tool in nginx curl rg openssl; do
   if ! command -v "$tool" >/dev/null && [ ! -x "/usr/sbin/$tool" ]; then
-    echo "run.sh: $tool is missing (apt-get install nginx curl ripgrep)" >&2
+    echo "run.sh: $tool is missing (apt-get install nginx curl ripgrep openssl)" >&2
     exit 1
   fi
 done
