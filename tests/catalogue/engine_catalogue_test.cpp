@@ -1,4 +1,5 @@
 #include "catalogue/engine_catalogue.h"
+#include "catalogue/program_folder.h"
 #include "platform/node_tree.h"
 
 #include <QDir>
@@ -109,6 +110,20 @@ TEST_F(CatalogueTest, ACatalogueThatCannotBeReadSaysWhy)
         const QString found = CatalogueProblem(profile);
         EXPECT_TRUE(c.problem.isEmpty() ? found.isEmpty() : found.contains(c.problem) && found.contains(path)) << c.what << ": " << found.toStdString();
     }
+}
+
+// A fresh install asks every engine it ships, each at a template of its own (a second one would not
+// load), and each over a scheme that is fetched.
+TEST_F(CatalogueTest, TheShippedCatalogueSwitchesOnEveryEngineAtADistinctTemplate)
+{
+    ASSERT_TRUE(SeedProgramFolder(dir.path()));
+    const int listed = read({u"Engines/Count"_s}).toInt();
+    ASSERT_EQ(LoadEngines(tree, profile), listed);
+    for (int i = 1; i <= listed; ++i) {
+        EXPECT_TRUE(tree.checked(i)) << tree.text(i).toStdString();
+        EXPECT_TRUE(tree.key(i).startsWith(u"https://"_s) && tree.key(i).contains(u"%s"_s)) << tree.key(i).toStdString();
+    }
+    EXPECT_GE(listed, 7);
 }
 
 } // namespace
