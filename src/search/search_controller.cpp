@@ -19,6 +19,8 @@ namespace {
 
 // A proxy's answer to CONNECT is a header of a few lines; more without its end is no answer.
 constexpr qsizetype kMostTunnelAnswer = 16 * 1024;
+// Redirects followed per engine; a loop ends there.
+constexpr int kMostRedirects = 5;
 
 // A server's text as shown to the user: control bytes (a terminal's escapes) become "?".
 QByteArray printable(QByteArrayView text)
@@ -395,15 +397,14 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
     if (why.isEmpty() && end == EngineOutcome::End::Closed && page.isEmpty())
         why = QStringLiteral("closed without an answer");
 
-    EngineOutcome &outcome = m_outcomes[i];
-    outcome.engine = i;
-    outcome.name = m_services.enginesList.text(i);
-    outcome.end = end;
-    outcome.failure = why;
-    outcome.statusLine = printable(statusLine(page));
-    outcome.lastAddress = fetch->redirects > 0 ? fetch->url : QByteArray();
-    outcome.pageBytes = page.size();
-    outcome.milliseconds = fetch->clock.elapsed();
+    m_outcomes.insert(i, {.engine = i,
+                          .name = m_services.enginesList.text(i),
+                          .end = end,
+                          .failure = why,
+                          .statusLine = printable(statusLine(page)),
+                          .lastAddress = fetch->redirects > 0 ? fetch->url : QByteArray(),
+                          .pageBytes = page.size(),
+                          .milliseconds = fetch->clock.elapsed()});
     FinishPage(i);
 }
 

@@ -20,7 +20,7 @@ struct SearchState;
 // each finished page to the link extraction, and returns to rest when every active engine is done
 // or the user stops. Engine i is node i of the engine list and page socket i. An https engine
 // speaks TLS (through the proxy, inside a CONNECT tunnel); a redirect is followed on the same
-// socket slot, at most kMostRedirects times. Each engine's outcome becomes its node's tooltip.
+// socket slot, at most five times. Each engine's outcome becomes its node's tooltip.
 class SearchController final : public QObject
 {
     Q_OBJECT
@@ -37,8 +37,6 @@ public:
         Profile &profile;
         Results &results;
     };
-
-    static constexpr int kMostRedirects = 5;
 
     explicit SearchController(Services services, TimeLimits limits = {}, QObject *parent = nullptr);
     ~SearchController() override;
