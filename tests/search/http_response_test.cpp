@@ -23,7 +23,8 @@ TEST(RedirectTarget, FollowsOnlyTheFiveCodesToWebAddressesResolvedAgainstTheRequ
         {"HTTP/1.1 300 Choices", "/x", ""}, {"HTTP/1.1 304 Not Modified", "/x", ""}, {"HTTP/1.1 200 OK", "/x", ""},
         {"HTTP/1.1 3011 Odd", "/x", ""}, {"HTTP/1.1 301", "/x", "http://e.example:81/x"},
         {"HTTP/1.1 301 Moved", "ftp://f.example/x", ""}, {"HTTP/1.1 301 Moved", "javascript:go()", ""},
-        {"HTTP/1.1 301 Moved", "https:///x", ""}, {"HTTP/1.1 301 Moved", "///x", ""},
+        {"HTTP/1.1 301 Moved", "https:///x", ""}, {"HTTP/1.1 301 Moved", "http:///x", ""}, {"HTTP/1.1 301 Moved", "///x", ""},
+        {"HTTP/1.1 301 Moved", "//h", "http://h"}, {"HTTP/1.1 301 Moved", "#top", ""},
         {"HTTP/1.1 301 Moved", "/x\x01y", ""}, {"HTTP/1.1 301 Moved", "", ""}, {"301 Moved", "/x", ""},
     };
     for (const auto &[status, location, target] : cases)
