@@ -362,7 +362,7 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
 {
     // Only the first end of a connection counts: a close may follow a time-out that ended it already.
     Fetch *fetch = m_fetches.value(i);
-    if (!fetch || !m_sockets.exists(i))
+    if (!fetch)
         return;
     QByteArray &page = m_services.state.pageData[i];
     QString why = failure;

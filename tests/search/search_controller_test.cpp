@@ -134,6 +134,9 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
         {"FloodIsCutAtTheCap", every(1, QByteArray(256 * 1024, '\xff')), End::TooLarge, limits.pageCap, "page cut at 16 MiB; 16777216 bytes, 0 links"},
         {"RefusedConnectionFails", {}, End::Failed, 0, "connection refused; 0 bytes, 0 links, 0 results, "},
         {"AcceptedAndClosed", [](ScriptedServer::Connection &c) { c.socket->disconnectFromHost(); }, End::Closed, 0, "closed without an answer; "},
+        {"RedirectedToThePage", [=](ScriptedServer::Connection &c) {
+             ScriptedServer::reply(c, c.request.startsWith("GET /Re") ? "HTTP/1.0 302 Found\r\nLocation: /page\r\n\r\n" : steady); },
+         End::Closed, steady.size(), "HTTP/1.0 200 OK; "},
     };
     std::vector<std::unique_ptr<ScriptedServer>> servers;
     for (const auto &row : rows) {
@@ -152,6 +155,8 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
         EXPECT_TRUE(state.pageData[i].isEmpty()); // released once extracted
         const QString tip = engines.data(engines.modelIndex(i), Qt::ToolTipRole).toString();
         EXPECT_TRUE(tip.startsWith(QLatin1String(rows[i - 1].said))) << tip.toStdString();
+        const bool redirected = i == int(std::size(rows));
+        EXPECT_EQ(tip.section(u'\n', 1), redirected ? u"fetched from http://127.0.0.1:%1/page"_s.arg(servers[i - 1]->port()) : QString());
     }
 }
 
@@ -220,6 +225,9 @@ TEST_F(SearchControllerStop, ClosesEveryPageStillBeingFetched)
     EXPECT_TRUE(QTest::qWaitFor([&] { return silent.open() == 0; })) << silent.open();
     EXPECT_EQ(status.text(u"Sockets"_s), u"Active Search Sockets: 0"_s); // a page left open would end later, counted again
     EXPECT_EQ(engines.data(engines.modelIndex(3), Qt::ToolTipRole).toString(), u"stopped"_s);
+    engines.setChecked(3, false);
+    controller.SearchBtnClick(u"y"_s); // only the engines of the last search tell how they went
+    EXPECT_EQ(engines.data(engines.modelIndex(3), Qt::ToolTipRole).toString(), engines.text(3));
 }
 
 TEST_F(SearchControllerStop, TwiceEndsTheSearchOnce)
