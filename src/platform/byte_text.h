@@ -2,6 +2,12 @@
 
 #include <QByteArrayView>
 
+// An ASCII control byte: it would break a request line, or act on a terminal.
+inline bool isControlByte(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
+
 // The first "%s" in either letter case ("%S" too), or -1: where a query template takes the search
 // text and a client's command line the script's path.
 inline qsizetype indexOfPercentS(QByteArrayView text)

@@ -1,6 +1,7 @@
 #include "search/search_controller.h"
 
 #include "catalogue/engine_catalogue.h"
+#include "platform/byte_text.h"
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
 #include "search/detail/http_response.h"
@@ -22,12 +23,17 @@ constexpr qsizetype kMostTunnelAnswer = 16 * 1024;
 // Redirects followed per engine; a loop ends there.
 constexpr int kMostRedirects = 5;
 
-// A server's text as shown to the user: control bytes (a terminal's escapes) become "?".
+const QString kTunnelRefused = QStringLiteral("tunnel refused by proxy: ");
+const QString kNoAnswer = QStringLiteral("closed without an answer");
+
+// A server's text as shown to the user, read as Latin-1: control bytes (a terminal's escapes,
+// also those of 0x80 to 0x9f) become "?".
 QByteArray printable(QByteArrayView text)
 {
     QByteArray shown = text.first(std::min<qsizetype>(text.size(), 200)).toByteArray();
     for (char &c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+        const auto byte = static_cast<unsigned char>(c);
+        if (isControlByte(c) || (byte >= 0x80 && byte < 0xa0))
             c = '?';
     }
     return shown;
@@ -154,10 +160,12 @@ void SearchController::StopSearch()
     state.searchStopped = true;
     const NodeTree &engines = m_services.enginesList;
     for (int i = 1; i <= engines.count(); ++i) {
-        if (engineMark(engines, i) == EngineMark::Asking) {
-            CloseSock(i);
+        if (engineMark(engines, i) != EngineMark::Asking)
+            continue;
+        // A page being extracted still tells its outcome when the extraction ends.
+        if (m_fetches.contains(i))
             m_services.enginesList.setToolTip(i, QStringLiteral("stopped"));
-        }
+        CloseSock(i);
     }
     state.activeSearchSockets = 0;
     UpdateStatus(state, m_services.status);
@@ -258,15 +266,17 @@ void SearchController::ConnectSock(int i)
         // The proxy form takes any address as it stands, as it always has; only https needs a tunnel.
         qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << fetch.url << "through the proxy"
                                     << prefs.proxyAddress << prefs.proxyPort;
-        m_sockets.connectTo(i, prefs.proxyAddress, prefs.proxyPort);
+        if (fetch.target.tls && fetch.target.port == 0)
+            m_sockets.fail(i, {SocketFailure::Kind::InvalidAddress, QStringLiteral("no usable port in the address")});
+        else
+            m_sockets.connectTo(i, prefs.proxyAddress, prefs.proxyPort);
         return;
     }
     qCDebug(lcSearch).noquote() << "engine" << i << "asks for" << fetch.url;
-    if (!fetch.target.knownScheme) {
+    if (!fetch.target.knownScheme)
         m_sockets.fail(i, {SocketFailure::Kind::InvalidAddress, QStringLiteral("not an http or https address")});
-        return;
-    }
-    m_sockets.connectTo(i, QString::fromLatin1(fetch.target.host), fetch.target.port);
+    else
+        m_sockets.connectTo(i, QString::fromLatin1(fetch.target.host), fetch.target.port);
 }
 
 void SearchController::CloseSock(int i)
@@ -285,12 +295,13 @@ void SearchController::onConnected(int i)
     Fetch *fetch = m_fetches.value(i);
     if (!fetch)
         return;
+    fetch->silence.start(); // each step gets the whole silence limit
     if (!fetch->target.tls) {
         fetch->stage = Fetch::Stage::Page;
         m_sockets.send(i, pageRequest(fetch->url, fetch->viaProxy));
     } else if (fetch->viaProxy) {
         fetch->stage = Fetch::Stage::Tunnel;
-        m_sockets.send(i, tunnelRequest(fetch->url));
+        m_sockets.send(i, tunnelRequest(fetch->target));
     } else {
         fetch->stage = Fetch::Stage::Handshake;
         m_sockets.startEncryption(i, QString::fromLatin1(fetch->target.host));
@@ -303,6 +314,7 @@ void SearchController::onEncrypted(int i)
     if (!fetch)
         return;
     fetch->stage = Fetch::Stage::Page;
+    fetch->silence.start();
     // Inside TLS the request is the direct one, whether or not a proxy carries the tunnel.
     m_sockets.send(i, pageRequest(fetch->url, false));
 }
@@ -337,10 +349,9 @@ void SearchController::readTunnelAnswer(int i)
     Fetch &fetch = *m_fetches.value(i);
     QByteArray &answer = m_services.state.pageData[i];
     m_sockets.appendAllTo(i, answer);
-    const QString refused = QStringLiteral("tunnel refused by proxy: ");
     if (headerEnd(answer) < 0) {
         if (answer.size() > kMostTunnelAnswer)
-            endFetch(i, EngineOutcome::End::Failed, refused + QStringLiteral("no answer"));
+            endFetch(i, EngineOutcome::End::Failed, kTunnelRefused + QStringLiteral("no answer"));
         else
             fetch.silence.start();
         return;
@@ -348,7 +359,7 @@ void SearchController::readTunnelAnswer(int i)
     const QByteArrayView status = statusLine(answer);
     if (statusCode(status) / 100 != 2) {
         const QByteArray shown = status.isEmpty() ? QByteArray("no status line") : printable(status);
-        endFetch(i, EngineOutcome::End::Failed, refused + QString::fromLatin1(shown));
+        endFetch(i, EngineOutcome::End::Failed, kTunnelRefused + QString::fromLatin1(shown));
         return;
     }
     // A proxy sends nothing behind its answer before the client speaks TLS.
@@ -369,33 +380,21 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
     if (fetch->stage != Fetch::Stage::Page) {
         // Nothing of the page came: a tunnel's answer or a handshake is no page.
         page.clear();
-        if (why.isEmpty()) {
-            why = fetch->stage == Fetch::Stage::Tunnel ? QStringLiteral("tunnel refused by proxy: no answer")
-                                                       : QStringLiteral("TLS handshake failed");
-        }
+        if (why.isEmpty() && fetch->stage == Fetch::Stage::Tunnel)
+            why = kTunnelRefused + QStringLiteral("no answer");
+        else if (why.isEmpty())
+            why = fetch->stage == Fetch::Stage::Handshake ? QStringLiteral("TLS handshake failed") : kNoAnswer;
     } else if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
         // Whatever is still buffered belongs to the page.
         m_sockets.appendAllTo(i, page);
         page.truncate(m_limits.pageCap); // nothing happens to a page within the cap
+    } else if (end == EngineOutcome::End::Silent && expectedResponseSize(page, m_limits.pageCap) == page.size()) {
+        why.clear(); // a server that keeps the connection open after the whole page
     }
-    // A redirect is followed unless the engine's time is up.
-    if (fetch->stage == Fetch::Stage::Page && end != EngineOutcome::End::TimedOut) {
-        QByteArray next = redirectTarget(page, fetch->url);
-        if (!next.isEmpty() && fetch->redirects < kMostRedirects) {
-            qCDebug(lcSearch).noquote() << "engine" << i << "is sent on to" << next;
-            ++fetch->redirects;
-            fetch->url = std::move(next);
-            page.clear();
-            ConnectSock(i);
-            return;
-        }
-        if (!next.isEmpty()) {
-            page.clear();
-            why = QStringLiteral("too many redirects");
-        }
-    }
+    if (fetch->stage == Fetch::Stage::Page && followRedirect(i, end, why))
+        return;
     if (why.isEmpty() && end == EngineOutcome::End::Closed && page.isEmpty())
-        why = QStringLiteral("closed without an answer");
+        why = kNoAnswer;
 
     m_outcomes.insert(i, {.engine = i,
                           .name = m_services.enginesList.text(i),
@@ -406,6 +405,26 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
                           .pageBytes = page.size(),
                           .milliseconds = fetch->clock.elapsed()});
     FinishPage(i);
+}
+
+bool SearchController::followRedirect(int i, EngineOutcome::End end, QString &failure)
+{
+    Fetch &fetch = *m_fetches.value(i);
+    QByteArray &page = m_services.state.pageData[i];
+    // Once the engine's time is up, what came is all there is.
+    QByteArray next = end == EngineOutcome::End::TimedOut ? QByteArray() : redirectTarget(page, fetch.url);
+    if (next.isEmpty())
+        return false;
+    page.clear();
+    if (fetch.redirects == kMostRedirects) {
+        failure = QStringLiteral("too many redirects");
+        return false;
+    }
+    qCDebug(lcSearch).noquote() << "engine" << i << "is sent on to" << next;
+    ++fetch.redirects;
+    fetch.url = std::move(next);
+    ConnectSock(i);
+    return true;
 }
 
 // Reached once per fetch, from endFetch(), which has noted the outcome.

@@ -78,6 +78,9 @@ private:
     void readTunnelAnswer(int i);
     // Ends the fetch, or follows its redirect. `failure` is for the user; empty: the page came.
     void endFetch(int i, EngineOutcome::End end, const QString &failure = {});
+    // Connects again if the page is a redirect that may be followed; a redirect too many empties the
+    // page and says so in `failure`.
+    bool followRedirect(int i, EngineOutcome::End end, QString &failure);
     void abortExtractions();
     // The engines a search may start: nodes 1 to this.
     int dispatchedEngines() const;

@@ -14,17 +14,18 @@ TEST(RedirectTarget, FollowsOnlyTheFiveCodesToWebAddressesResolvedAgainstTheRequ
 {
     const std::tuple<const char *, const char *, const char *> cases[] = {
         {"HTTP/1.1 301 Moved", "https://s.example/x?q=1", "https://s.example/x?q=1"},
-        {"HTTP/1.0 302 Found", "HTTP://S.example", "HTTP://S.example"},
+        {"HTTP/1.0 302 Found", "HTTP://S.example", "HTTP://S.example/"}, {"HTTP/1.0 302 Found", "https://h?x=1", "https://h/?x=1"},
         {"HTTP/1.1 303 See Other", "/root?x#frag", "http://e.example:81/root?x"},
         {"HTTP/1.1 307 Temporary", "//other.example/p", "http://other.example/p"},
         {"HTTP/1.1 308 Permanent", "next?p=2", "http://e.example:81/dir/next?p=2"},
+        {"HTTP/1.1 302 Found", "?p=2", "http://e.example:81/dir/page?p=2"},
         {"HTTP/1.1 301 Moved", "/a b", "http://e.example:81/a%20b"},
         // Not followed: other codes, other schemes, no host, control bytes, nothing.
         {"HTTP/1.1 300 Choices", "/x", ""}, {"HTTP/1.1 304 Not Modified", "/x", ""}, {"HTTP/1.1 200 OK", "/x", ""},
         {"HTTP/1.1 3011 Odd", "/x", ""}, {"HTTP/1.1 301", "/x", "http://e.example:81/x"},
         {"HTTP/1.1 301 Moved", "ftp://f.example/x", ""}, {"HTTP/1.1 301 Moved", "javascript:go()", ""},
         {"HTTP/1.1 301 Moved", "https:///x", ""}, {"HTTP/1.1 301 Moved", "http:///x", ""}, {"HTTP/1.1 301 Moved", "///x", ""},
-        {"HTTP/1.1 301 Moved", "//h", "http://h"}, {"HTTP/1.1 301 Moved", "#top", ""},
+        {"HTTP/1.1 301 Moved", "//h", "http://h/"}, {"HTTP/1.1 301 Moved", "#top", ""},
         {"HTTP/1.1 301 Moved", "/x\x01y", ""}, {"HTTP/1.1 301 Moved", "", ""}, {"301 Moved", "/x", ""},
     };
     for (const auto &[status, location, target] : cases)

@@ -37,8 +37,8 @@ TEST(FetchTarget, HostPortAndTlsWithPortZeroForWhatCannotBeFetched)
         EXPECT_EQ(t.host + ':' + QByteArray::number(t.port) + (t.tls ? " tls" : "") + (t.knownScheme ? "" : " unknown"),
                   QByteArray(expected)) << url;
     }
-    EXPECT_EQ(tunnelRequest("https://s.example/q?x=1"), "CONNECT s.example:443 HTTP/1.0\r\nHost: s.example:443\r\n\r\n");
-    EXPECT_EQ(tunnelRequest("HTTPS://s:8443"), "CONNECT s:8443 HTTP/1.0\r\nHost: s:8443\r\n\r\n");
+    EXPECT_EQ(tunnelRequest(fetchTarget("https://s.example/q?x=1")), "CONNECT s.example:443 HTTP/1.0\r\nHost: s.example:443\r\n\r\n");
+    EXPECT_EQ(tunnelRequest(fetchTarget("HTTPS://s:8443")), "CONNECT s:8443 HTTP/1.0\r\nHost: s:8443\r\n\r\n");
 }
 
 // The direct form is checked byte for byte against real nginx in the search controller's tests.

@@ -1,5 +1,9 @@
 #include "search/detail/http_response.h"
 
+#include "platform/byte_text.h"
+
+#include <algorithm>
+
 namespace {
 
 bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix)
@@ -43,22 +47,25 @@ QByteArray resolveLocation(QByteArray location, QByteArrayView base)
         location.truncate(fragment); // never sent
     // A blank would end the request line's address; any other control byte makes it unusable.
     location.replace(" ", "%20");
-    for (char c : location) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return {};
-    }
-    if (location.isEmpty())
+    if (location.isEmpty() || std::any_of(location.begin(), location.end(), isControlByte))
         return {};
-    if (const qsizetype scheme = webSchemeLength(location)) {
-        const bool hasHost = location.size() > scheme && location[scheme] != '/';
-        return hasHost ? location : QByteArray();
-    }
+    // An address that ends at its host, query or not, asks for "/": the host must end where the path starts.
+    const auto withPath = [](QByteArray address, qsizetype hostStart) {
+        const qsizetype hostEnd = findAny(address, "/?", hostStart);
+        if (hostEnd == hostStart)
+            return QByteArray(); // no host
+        if (hostEnd == address.size() || address[hostEnd] == '?')
+            address.insert(hostEnd, '/');
+        return address;
+    };
+    if (const qsizetype scheme = webSchemeLength(location))
+        return withPath(location, scheme);
     // The request's scheme and host; a query template without a scheme is http.
     const qsizetype schemeEnd = base.indexOf("://");
     const QByteArray scheme = schemeEnd < 0 ? QByteArray("http") : base.first(schemeEnd).toByteArray();
     const qsizetype hostStart = schemeEnd < 0 ? 0 : schemeEnd + 3;
     if (location.startsWith("//"))
-        return location.size() > 2 && location[2] != '/' ? scheme + ':' + location : QByteArray();
+        return withPath(scheme + ':' + location, scheme.size() + 3);
     const qsizetype pathStart = findAny(base, "/?", hostStart);
     const QByteArray origin = scheme + "://" + base.sliced(hostStart, pathStart - hostStart).toByteArray();
     if (location.startsWith('/'))
@@ -66,10 +73,13 @@ QByteArray resolveLocation(QByteArray location, QByteArrayView base)
     // A scheme of its own ("ftp:", "javascript:") is not followed.
     if (findAny(location, ":") < findAny(location, "/?"))
         return {};
-    // Relative to the request's folder.
     QByteArrayView path = base.sliced(pathStart);
     if (const qsizetype query = path.indexOf('?'); query >= 0)
         path = path.first(query);
+    // A new query for the same path.
+    if (location.startsWith('?'))
+        return origin + (path.isEmpty() ? QByteArray("/") : path.toByteArray()) + location;
+    // Relative to the request's folder.
     const qsizetype lastSlash = path.lastIndexOf('/');
     return origin + (lastSlash < 0 ? QByteArray("/") : path.first(lastSlash + 1).toByteArray()) + location;
 }

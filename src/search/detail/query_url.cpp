@@ -36,7 +36,7 @@ QByteArray EncodeSearchText(const QString &searchText)
     // break the request line.
     QByteArray bytes = searchText.toUtf8();
     for (char &c : bytes) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+        if (isControlByte(c))
             c = ' ';
     }
     qsizetype begin = 0;
@@ -112,9 +112,8 @@ QByteArray pageRequest(QByteArrayView url, bool throughProxy)
     return request;
 }
 
-QByteArray tunnelRequest(QByteArrayView url)
+QByteArray tunnelRequest(const FetchTarget &target)
 {
-    const FetchTarget target = fetchTarget(url);
     const QByteArray endpoint = target.host + ':' + QByteArray::number(target.port);
     return "CONNECT " + endpoint + " HTTP/1.0\r\nHost: " + endpoint + "\r\n\r\n";
 }

@@ -29,4 +29,4 @@ FetchTarget fetchTarget(QByteArrayView url);
 QByteArray pageRequest(QByteArrayView url, bool throughProxy);
 
 // The request that asks a proxy for a tunnel to an https URL's host and port.
-QByteArray tunnelRequest(QByteArrayView url);
+QByteArray tunnelRequest(const FetchTarget &target);
