@@ -255,6 +255,12 @@ void NodeTree::setExpanded(int index, bool expanded)
         emit expandedChanged(indexOfNode(node), expanded);
 }
 
+QString NodeTree::toolTip(int index) const
+{
+    const Node *node = nodeAt(index);
+    return !node ? QString() : node->toolTip.isEmpty() ? node->text : node->toolTip;
+}
+
 void NodeTree::setToolTip(int index, const QString &toolTip)
 {
     Node *node = nodeAt(index);
@@ -356,7 +362,10 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return node->text;
     case Qt::ToolTipRole:
-        return node->toolTip.isEmpty() ? node->text : node->toolTip;
+        // Servers' words (host names, status lines) are shown as they are: a view would render
+        // anything that looks like markup.
+        return QStringLiteral("<p style='white-space:pre'>")
+               + (node->toolTip.isEmpty() ? node->text : node->toolTip).toHtmlEscaped() + QStringLiteral("</p>");
     case Qt::CheckStateRole:
         if (m_mode == DisplayMode::CheckBoxes)
             return node->checked ? Qt::Checked : Qt::Unchecked;

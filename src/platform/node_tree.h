@@ -61,8 +61,9 @@ public:
     void setPicture(int index, Picture picture);
     void setChecked(int index, bool checked);
     void setExpanded(int index, bool expanded);
-    // What a view shows when the pointer rests on the node; empty: its text.
+    // What a view shows when the pointer rests on the node, as plain text; empty: its text.
     void setToolTip(int index, const QString &toolTip);
+    QString toolTip(int index) const;
 
     DisplayMode displayMode() const { return m_mode; }
     void setDisplayMode(DisplayMode mode);

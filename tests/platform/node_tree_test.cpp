@@ -79,6 +79,16 @@ TEST_F(NodeTreeTest, CheckBoxesAndPicturesFollowTheDisplayMode)
 }
 
 // Nested bulk updates end in one reset, no row or data signals, and every expanded node announced again.
+// Host names and status lines come from servers: a view shows them as they are, never as markup.
+TEST_F(NodeTreeTest, ToolTipsAreShownAsPlainText)
+{
+    const int node = tree.add(u"k"_s, u"<b>host</b>"_s);
+    const auto shown = [&] { return tree.data(tree.modelIndex(node), Qt::ToolTipRole).toString(); };
+    EXPECT_EQ(shown(), u"<p style='white-space:pre'>&lt;b&gt;host&lt;/b&gt;</p>"_s);
+    tree.setToolTip(node, u"HTTP/1.1 200 <img src=x>\nfetched from x"_s);
+    EXPECT_EQ(shown(), u"<p style='white-space:pre'>HTTP/1.1 200 &lt;img src=x&gt;\nfetched from x</p>"_s);
+}
+
 TEST_F(NodeTreeTest, ABulkUpdateIsOneReset)
 {
     QSignalSpy resetting(&tree, &QAbstractItemModel::modelAboutToBeReset), reset(&tree, &QAbstractItemModel::modelReset),

@@ -153,7 +153,7 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
         EXPECT_EQ(int(outcomes[i].end), int(rows[i - 1].end));
         EXPECT_EQ(outcomes[i].pageBytes, rows[i - 1].pageBytes < 0 ? outcomes[i].pageBytes : rows[i - 1].pageBytes);
         EXPECT_TRUE(state.pageData[i].isEmpty()); // released once extracted
-        const QString tip = engines.data(engines.modelIndex(i), Qt::ToolTipRole).toString();
+        const QString tip = engines.toolTip(i);
         EXPECT_TRUE(tip.startsWith(QLatin1String(rows[i - 1].said))) << tip.toStdString();
         const bool redirected = i == int(std::size(rows));
         EXPECT_EQ(tip.section(u'\n', 1), redirected ? u"fetched from http://127.0.0.1:%1/page"_s.arg(servers[i - 1]->port()) : QString());
@@ -224,10 +224,10 @@ TEST_F(SearchControllerStop, ClosesEveryPageStillBeingFetched)
     controller.StopSearch();
     EXPECT_TRUE(QTest::qWaitFor([&] { return silent.open() == 0; })) << silent.open();
     EXPECT_EQ(status.text(u"Sockets"_s), u"Active Search Sockets: 0"_s); // a page left open would end later, counted again
-    EXPECT_EQ(engines.data(engines.modelIndex(3), Qt::ToolTipRole).toString(), u"stopped"_s);
+    EXPECT_EQ(engines.toolTip(3), u"stopped"_s);
     engines.setChecked(3, false);
     controller.SearchBtnClick(u"y"_s); // only the engines of the last search tell how they went
-    EXPECT_EQ(engines.data(engines.modelIndex(3), Qt::ToolTipRole).toString(), engines.text(3));
+    EXPECT_EQ(engines.toolTip(3), engines.text(3));
 }
 
 TEST_F(SearchControllerStop, TwiceEndsTheSearchOnce)
