@@ -299,9 +299,13 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         ++done;
         if (line.verbose) {
             // A line of its own for scripts, in place of a progress line being rewritten.
-            const QString text = QStringLiteral("kestrune: engine \"") + outcome.name + QStringLiteral("\": ")
-                                 + outcomeSummary(outcome) + u'\n';
-            err.write((progressToTerminal ? QByteArray("\r\x1b[K") : QByteArray()) + text.toLocal8Bit());
+            QString text = QStringLiteral("kestrune: engine \"") + outcome.name + QStringLiteral("\": ") + outcomeSummary(outcome);
+            // Names and failure texts may be anyone's words: a terminal must not act on them.
+            for (QChar &c : text) {
+                if (!c.isPrint())
+                    c = u'?';
+            }
+            err.write((progressToTerminal ? QByteArray("\r\x1b[K") : QByteArray()) + text.toLocal8Bit() + '\n');
         }
         // A page's results reach the reader when the page is done, and a failed write shows.
         output.flush();
