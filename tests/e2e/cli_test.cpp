@@ -194,11 +194,7 @@ protected:
         nginx.setExtraConfig(conf);
         CliTest::SetUp();
     }
-    void TearDown() override
-    {
-        qunsetenv("KESTRUNE_CA_FILE");
-        CliTest::TearDown();
-    }
+    void TearDown() override { qunsetenv("KESTRUNE_CA_FILE"); CliTest::TearDown(); }
     void setEngines(const QList<std::pair<QByteArray, QByteArray>> &namesAndAddresses)
     {
         QList<CatalogueEngine> engines;
@@ -220,19 +216,9 @@ protected:
         return lines;
     }
 
-    // Four different ports: each is free when taken, but the same one could come back.
-    static QList<int> distinctFreePorts(int count)
-    {
-        QList<int> ports;
-        while (ports.size() < count) {
-            if (const int port = freePort(); port && !ports.contains(port))
-                ports << port;
-        }
-        return ports;
-    }
-
     QTemporaryDir certs;
-    const QList<int> ports = distinctFreePorts(4);
+    // Four different ports: each is free when taken, but the same one could come back.
+    const QList<int> ports = [] { QList<int> p; while (p.size() < 4) if (const int f = freePort(); f && !p.contains(f)) p << f; return p; }();
     const int tls = ports[0], wrongName = ports[1], untrusted = ports[2], hops = ports[3];
 };
 
