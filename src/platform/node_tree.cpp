@@ -364,8 +364,7 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         // Servers' words (host names, status lines) are shown as they are: a view would render
         // anything that looks like markup.
-        return QStringLiteral("<p style='white-space:pre'>")
-               + (node->toolTip.isEmpty() ? node->text : node->toolTip).toHtmlEscaped() + QStringLiteral("</p>");
+        return QStringLiteral("<p style='white-space:pre'>") + toolTip(node->order).toHtmlEscaped() + QStringLiteral("</p>");
     case Qt::CheckStateRole:
         if (m_mode == DisplayMode::CheckBoxes)
             return node->checked ? Qt::Checked : Qt::Unchecked;

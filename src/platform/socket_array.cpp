@@ -39,18 +39,11 @@ QString endpoint(const QString &host, int port)
 
 // What every TLS element trusts: the system's certificates, plus those of the PEM file that
 // KESTRUNE_CA_FILE names (for tests, and for users with a CA of their own). Verification is never
-// turned off. The file is read again only when the variable changes.
-QSslConfiguration tlsConfiguration()
+// turned off. Made once, at the first TLS connection.
+QSslConfiguration makeTlsConfiguration()
 {
-    static bool ready = false;
-    static QString readPath;
-    static QSslConfiguration configuration;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     const QString path = qEnvironmentVariable("KESTRUNE_CA_FILE");
-    if (ready && path == readPath)
-        return configuration;
-    ready = true;
-    readPath = path;
-    configuration = QSslConfiguration::defaultConfiguration();
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     if (!path.isEmpty()) {
         const QList<QSslCertificate> added = QSslCertificate::fromPath(path, QSsl::Pem);
@@ -197,7 +190,8 @@ void SocketArray::startEncryption(int index, const QString &peerName)
         fail(index, {SocketFailure::Kind::Handshake, QStringLiteral("a plain socket cannot start TLS")});
         return;
     }
-    tls->setSslConfiguration(tlsConfiguration());
+    static const QSslConfiguration configuration = makeTlsConfiguration();
+    tls->setSslConfiguration(configuration);
     tls->setPeerVerifyName(peerName);
     tls->startClientEncryption();
 }

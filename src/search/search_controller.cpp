@@ -24,7 +24,10 @@ constexpr qsizetype kMostTunnelAnswer = 16 * 1024;
 constexpr int kMostRedirects = 5;
 
 const QString kTunnelRefused = QStringLiteral("tunnel refused by proxy: ");
+const QString kProxySilent = kTunnelRefused + QStringLiteral("no answer");
 const QString kNoAnswer = QStringLiteral("closed without an answer");
+const QString kTimedOut = QStringLiteral("timed out");
+const QString kHandshakeFailed = QStringLiteral("TLS handshake failed");
 
 // A server's text as shown to the user, read as Latin-1: control bytes (a terminal's escapes,
 // also those of 0x80 to 0x9f) become "?".
@@ -48,11 +51,11 @@ QString describe(const SocketFailure &failure)
     case Kind::HostNotFound:
         return QStringLiteral("host not found");
     case Kind::TimedOut:
-        return QStringLiteral("timed out");
+        return kTimedOut;
     case Kind::Certificate:
         return QStringLiteral("certificate not trusted: ") + failure.text;
     case Kind::Handshake:
-        return QStringLiteral("TLS handshake failed");
+        return kHandshakeFailed;
     case Kind::InvalidAddress:
     case Kind::Network:
     case Kind::Other:
@@ -240,7 +243,7 @@ void SearchController::startFetch(int i)
     fetch->url = m_services.state.queryURLs[i];
     fetch->clock.start();
     const auto ends = [this, i](EngineOutcome::End end) {
-        return [this, i, end] { endFetch(i, end, QStringLiteral("timed out")); };
+        return [this, i, end] { endFetch(i, end, kTimedOut); };
     };
     fetch->silence.setSingleShot(true);
     fetch->total.setSingleShot(true);
@@ -351,7 +354,7 @@ void SearchController::readTunnelAnswer(int i)
     m_sockets.appendAllTo(i, answer);
     if (headerEnd(answer) < 0) {
         if (answer.size() > kMostTunnelAnswer)
-            endFetch(i, EngineOutcome::End::Failed, kTunnelRefused + QStringLiteral("no answer"));
+            endFetch(i, EngineOutcome::End::Failed, kProxySilent);
         else
             fetch.silence.start();
         return;
@@ -380,10 +383,11 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
     if (fetch->stage != Fetch::Stage::Page) {
         // Nothing of the page came: a tunnel's answer or a handshake is no page.
         page.clear();
-        if (why.isEmpty() && fetch->stage == Fetch::Stage::Tunnel)
-            why = kTunnelRefused + QStringLiteral("no answer");
-        else if (why.isEmpty())
-            why = fetch->stage == Fetch::Stage::Handshake ? QStringLiteral("TLS handshake failed") : kNoAnswer;
+        if (why.isEmpty()) {
+            why = fetch->stage == Fetch::Stage::Tunnel      ? kProxySilent
+                  : fetch->stage == Fetch::Stage::Handshake ? kHandshakeFailed
+                                                            : kNoAnswer;
+        }
     } else if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
         // Whatever is still buffered belongs to the page.
         m_sockets.appendAllTo(i, page);

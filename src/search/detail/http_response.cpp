@@ -1,6 +1,7 @@
 #include "search/detail/http_response.h"
 
 #include "platform/byte_text.h"
+#include "search/detail/query_url.h"
 
 #include <algorithm>
 
@@ -60,14 +61,13 @@ QByteArray resolveLocation(QByteArray location, QByteArrayView base)
     };
     if (const qsizetype scheme = webSchemeLength(location))
         return withPath(location, scheme);
-    // The request's scheme and host; a query template without a scheme is http.
-    const qsizetype schemeEnd = base.indexOf("://");
-    const QByteArray scheme = schemeEnd < 0 ? QByteArray("http") : base.first(schemeEnd).toByteArray();
-    const qsizetype hostStart = schemeEnd < 0 ? 0 : schemeEnd + 3;
+    // The request's scheme and host.
+    const QByteArray scheme = urlScheme(base).toByteArray();
     if (location.startsWith("//"))
         return withPath(scheme + ':' + location, scheme.size() + 3);
-    const qsizetype pathStart = findAny(base, "/?", hostStart);
-    const QByteArray origin = scheme + "://" + base.sliced(hostStart, pathStart - hostStart).toByteArray();
+    const qsizetype host = hostStart(base);
+    const qsizetype pathStart = findAny(base, "/?", host);
+    const QByteArray origin = scheme + "://" + base.sliced(host, pathStart - host).toByteArray();
     if (location.startsWith('/'))
         return origin + location;
     // A scheme of its own ("ftp:", "javascript:") is not followed.

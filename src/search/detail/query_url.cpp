@@ -7,12 +7,6 @@ namespace {
 constexpr int kHttpPort = 80;
 constexpr int kHttpsPort = 443;
 
-qsizetype hostStart(QByteArrayView url)
-{
-    const qsizetype scheme = url.indexOf("://");
-    return scheme < 0 ? 0 : scheme + 3;
-}
-
 // The host part of a URL (behind "://" up to the first "/"), port included.
 QByteArrayView URLHost(QByteArrayView url)
 {
@@ -29,6 +23,18 @@ QByteArrayView StripPort(QByteArrayView host)
 }
 
 } // namespace
+
+qsizetype hostStart(QByteArrayView url)
+{
+    const qsizetype scheme = url.indexOf("://");
+    return scheme < 0 ? 0 : scheme + 3;
+}
+
+QByteArrayView urlScheme(QByteArrayView url)
+{
+    const qsizetype scheme = url.indexOf("://");
+    return scheme < 0 ? QByteArrayView("http") : url.first(scheme);
+}
 
 QByteArray EncodeSearchText(const QString &searchText)
 {
@@ -68,8 +74,7 @@ FetchTarget fetchTarget(QByteArrayView url)
     const QByteArrayView host = URLHost(url);
     FetchTarget target;
     target.host = StripPort(host).toByteArray();
-    const qsizetype schemeEnd = url.indexOf("://");
-    const QByteArrayView scheme = schemeEnd < 0 ? QByteArrayView("http") : url.first(schemeEnd);
+    const QByteArrayView scheme = urlScheme(url);
     target.tls = scheme.compare("https", Qt::CaseInsensitive) == 0;
     target.knownScheme = target.tls || scheme.compare("http", Qt::CaseInsensitive) == 0;
     const qsizetype colon = host.indexOf(':');

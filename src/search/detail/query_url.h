@@ -4,6 +4,11 @@
 #include <QByteArrayView>
 #include <QString>
 
+// Where a URL's host begins: behind "://", or at its start.
+qsizetype hostStart(QByteArrayView url);
+// The URL's scheme as written; "http" when it has none, as a query template may.
+QByteArrayView urlScheme(QByteArrayView url);
+
 // The search text as sent: trimmed of blanks at both ends, every remaining blank a "+", and
 // everything else as the UTF-8 bytes the user typed. Control characters count as blanks.
 QByteArray EncodeSearchText(const QString &searchText);
