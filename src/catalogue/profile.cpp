@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace {
 
@@ -21,6 +22,19 @@ QString profileText(const QString &stored)
         --end;
     text.truncate(end);
     return text;
+}
+
+QString storedText(const QString &typed)
+{
+    return QString::fromLatin1(typed.toUtf8());
+}
+
+QString shownText(const QString &stored)
+{
+    const QByteArray bytes = stored.toLatin1();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? stored : text;
 }
 
 bool profileBool(const QString &text)

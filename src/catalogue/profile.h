@@ -47,3 +47,8 @@ QString profileText(const QString &stored);
 // The Boolean of a stored text: "True"/"False" in any case, or a number (0 is false).
 bool profileBool(const QString &text);
 QString profileBoolText(bool value);
+
+// settings.dat holds bytes, one character each. What a user types goes in as its UTF-8 bytes, and
+// comes back out decoded as UTF-8 where the bytes are valid UTF-8, else one byte one character.
+QString storedText(const QString &typed);
+QString shownText(const QString &stored);

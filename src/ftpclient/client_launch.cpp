@@ -2,6 +2,7 @@
 
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/profile.h"
+#include "ftpclient/client_registry.h"
 #include "ftpclient/detail/client_template.h"
 #include "ftpclient/detail/ftp_url.h"
 #include "ftpclient/detail/logging.h"
@@ -177,7 +178,7 @@ HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &prefe
     const qsizetype marker = indexOfPercentS(arguments);
     std::optional<QByteArray> scriptTemplate;
     if (marker >= 0) {
-        const QString templatePath = QDir(profile.programFolder()).filePath(name + QStringLiteral(".scr"));
+        const QString templatePath = clientTemplatePath(profile.programFolder(), name);
         scriptTemplate = ReadTextFile(templatePath);
         if (!scriptTemplate)
             return fail(Problem::NoTemplate, QStringLiteral("the client template %1 cannot be read").arg(quoted(templatePath)));

@@ -8,6 +8,9 @@
 //    break out of a script or command line, expands the chosen client's "Args" and script
 //    templates with them (detail/client_template), writes the script to a file of its own, and
 //    starts the client program without a shell. A HandOffResult says how it went.
+// 3. ClientRegistry keeps the client list of settings.dat and the clients' templates, as the
+//    Options dialog and the client editor (ui/) change them.
 
 #include "ftpclient/client_launch.h"
+#include "ftpclient/client_registry.h"
 #include "ftpclient/server_details.h"

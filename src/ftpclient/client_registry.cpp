@@ -1,0 +1,147 @@
+#include "ftpclient/client_registry.h"
+
+#include "catalogue/engine_catalogue.h"
+#include "catalogue/profile.h"
+#include "ftpclient/detail/client_template.h"
+#include "ftpclient/detail/logging.h"
+#include "platform/byte_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+const QString kClients = QStringLiteral("Clients");
+
+// Blanks only: a template's line breaks are part of it.
+QString withoutSpaces(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text[start] == u' ')
+        ++start;
+    while (end > start && text[end - 1] == u' ')
+        --end;
+    return text.sliced(start, end - start);
+}
+
+// A name that is a section header's text and a file name of the program folder, and that the
+// profile reader hands back whole.
+bool isClientName(const QString &stored)
+{
+    if (stored.isEmpty() || stored.size() > 254 || stored == u"." || stored == u"..")
+        return false;
+    for (const QChar c : stored) {
+        if (c == u'/' || c == u'[' || c == u']' || isControlByte(char(c.unicode())))
+            return false;
+    }
+    return true;
+}
+
+bool writeTemplate(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    qCWarning(lcFtpClient).noquote() << "cannot write the client template" << path << ':' << file.errorString();
+    return false;
+}
+
+} // namespace
+
+QString clientTemplatePath(const QString &folder, const QString &name)
+{
+    const QString fileName = QFile::decodeName(name.toLatin1());
+    if (fileName.isEmpty() || fileName.contains(u'/') || fileName == u"." || fileName == u"..")
+        return {};
+    return QDir(folder).filePath(fileName + QStringLiteral(".scr"));
+}
+
+ClientRegistry::ClientRegistry(Profile &profile)
+    : m_profile(profile)
+{
+}
+
+void ClientRegistry::load()
+{
+    m_names.clear();
+    const IniDocument settings = m_profile.snapshot(kSettingsFile);
+    // Numbers past the last "Client" key would only list empty names: a "Count" that is far too
+    // large (edited by hand, or by a faulty update) must not fill memory.
+    int last = 0;
+    for (const QString &key : settings.keys(kClients)) {
+        if (key.startsWith(u"client", Qt::CaseInsensitive))
+            last = std::max(last, QStringView(key).sliced(6).toInt());
+    }
+    const int count = std::min(profileText(settings.value(kClients, QStringLiteral("Count")).value_or(QString())).toInt(), last);
+    for (int i = 1; i <= count; ++i)
+        m_names.append(profileText(settings.value(kClients, QStringLiteral("Client%1").arg(i)).value_or(QString())));
+}
+
+QString ClientRegistry::programFolder() const
+{
+    return m_profile.programFolder();
+}
+
+QString ClientRegistry::location(const QString &name) const
+{
+    return m_profile.ReadProfile(kSettingsFile, name, QStringLiteral("Location"), {});
+}
+
+ClientForm ClientRegistry::read(const QString &name) const
+{
+    ClientForm form{shownText(name), shownText(location(name)),
+                    shownText(m_profile.ReadProfile(kSettingsFile, name, QStringLiteral("Args"), {})), {}};
+    if (const auto script = ReadTextFile(clientTemplatePath(m_profile.programFolder(), name)))
+        form.script = shownText(QString::fromLatin1(*script));
+    return form;
+}
+
+ClientRegistry::Saved ClientRegistry::save(ClientForm form, bool editing, const QString &editedName)
+{
+    QString name = editedName;
+    if (!editing) {
+        name = storedText(withoutSpaces(form.name));
+        if (!isClientName(name) || m_names.contains(name))
+            return Saved::NameRefused;
+        if (!rewrite(m_names + QStringList{name}))
+            return Saved::NotWritten;
+        m_names.append(name);
+    }
+    const bool stored = m_profile.edit(kSettingsFile, [&](IniDocument &settings) {
+        settings.setValue(name, QStringLiteral("Location"), storedText(withoutSpaces(form.path)));
+        settings.setValue(name, QStringLiteral("Args"), storedText(withoutSpaces(form.commandLine)));
+    });
+    if (!stored)
+        return Saved::NotWritten;
+    const QString script = withoutSpaces(form.script);
+    if (script.isEmpty())
+        return Saved::Yes;
+    const QString path = clientTemplatePath(m_profile.programFolder(), name);
+    return !path.isEmpty() && writeTemplate(path, script.toUtf8() + "\r\n") ? Saved::Yes : Saved::NotWritten;
+}
+
+bool ClientRegistry::remove(int position)
+{
+    if (m_names.size() <= 1 || position < 0 || position >= m_names.size())
+        return false;
+    QStringList names = m_names;
+    names.removeAt(position);
+    if (!rewrite(names))
+        return false;
+    m_names = names;
+    return true;
+}
+
+bool ClientRegistry::rewrite(const QStringList &names)
+{
+    return m_profile.edit(kSettingsFile, [&names](IniDocument &settings) {
+        settings.removeSection(kClients);
+        settings.setValue(kClients, QStringLiteral("Count"), QString::number(names.size()));
+        for (int i = 0; i < names.size(); ++i)
+            settings.setValue(kClients, QStringLiteral("Client%1").arg(i + 1), names[i]);
+    });
+}
