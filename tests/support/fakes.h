@@ -1,12 +1,16 @@
 #pragma once
 
+#include "platform/gui/prompts.h"
 #include "platform/launcher.h"
 #include "platform/shell.h"
 #include "prefs/preferences.h"
 
+#include <QDialog>
 #include <QHash>
 #include <QList>
 #include <QStringList>
+
+#include <functional>
 
 // Records what would have been opened instead of opening it.
 class RecordingShell final : public Shell
@@ -53,4 +57,34 @@ public:
 
     QHash<QString, QString> values;
     QStringList written;
+};
+
+// Answers modal windows in advance. Each dialog shown is handed, visible, to the next of `steps`,
+// which acts in it as a user would (and closes it); a dialog shown with no step left is closed by
+// its frame. Questions take the next of `answers` (No when none is left).
+class ScriptedPrompts final : public Prompts
+{
+public:
+    void showModal(QDialog &dialog) override
+    {
+        dialog.show();
+        shown.append(dialog.objectName());
+        if (steps.isEmpty())
+            dialog.close();
+        else
+            steps.takeFirst()(dialog);
+    }
+    bool askYesNo(QWidget *, const QString &title, const QString &question) override
+    {
+        asked.append(title + QStringLiteral(": ") + question);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    QString chooseFolder(QWidget *, const QString &, const QString &) override { return chosen; }
+    QString chooseFile(QWidget *, const QString &, const QString &) override { return chosen; }
+
+    QList<std::function<void(QDialog &)>> steps;
+    QList<bool> answers;
+    QStringList shown;
+    QStringList asked;
+    QString chosen;
 };

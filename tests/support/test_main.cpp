@@ -8,6 +8,19 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// The offscreen platform says this at every dialog shown; it tells nothing about the program.
+void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message != QLatin1String("This plugin does not support propagateSizeHints()"))
+        qtHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -18,6 +31,7 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromLocal8Bit(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime);
     }
+    qtHandler = qInstallMessageHandler(quietHandler);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KestruneTests"));
     QApplication::setApplicationName(QStringLiteral("KestruneTests"));

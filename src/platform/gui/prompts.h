@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// The modal windows the program opens: its own dialogs, questions, file choosers. Tests answer
+// them in advance, so that none of them ever waits for a person.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+    // Shows `dialog` modally over its parent and returns once it has closed.
+    virtual void showModal(QDialog &dialog) = 0;
+    // A question with the buttons Yes and No; true for Yes.
+    virtual bool askYesNo(QWidget *owner, const QString &title, const QString &question) = 0;
+    // The chosen folder or file, or empty when the chooser was cancelled.
+    virtual QString chooseFolder(QWidget *owner, const QString &caption, const QString &start) = 0;
+    virtual QString chooseFile(QWidget *owner, const QString &caption, const QString &start) = 0;
+};
+
+// The desktop's own: QDialog::exec, QMessageBox, QFileDialog.
+class DesktopPrompts final : public Prompts
+{
+public:
+    void showModal(QDialog &dialog) override;
+    bool askYesNo(QWidget *owner, const QString &title, const QString &question) override;
+    QString chooseFolder(QWidget *owner, const QString &caption, const QString &start) override;
+    QString chooseFile(QWidget *owner, const QString &caption, const QString &start) override;
+};
