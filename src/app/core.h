@@ -79,6 +79,8 @@ public:
     // The live preferences: a change applies from the next connection started.
     Preferences &preferences() { return m_preferences; }
     const Profile &profile() const { return m_profile; }
+    Profile &profile() { return m_profile; }
+    PreferenceStore &preferenceStore() { return m_preferenceStore; }
     // Why settings.dat gives no catalogue, in words for the user (with why it could not be made,
     // when seeding failed); empty when it can be read.
     QString catalogueProblem() const;

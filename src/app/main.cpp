@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "catalogue/program_folder.h"
 #include "platform/gui/desktop_shell.h"
+#include "platform/gui/prompts.h"
 #include "platform/process_launcher.h"
 #include "prefs/preferences.h"
 
@@ -93,7 +94,8 @@ int main(int argc, char *argv[])
         break;
     }
 
-    MainWindow mainWindow(core);
+    DesktopPrompts prompts;
+    MainWindow mainWindow(core, prompts);
     mainWindow.show();
     return QCoreApplication::exec();
 }

@@ -2,6 +2,8 @@
 
 #include "app/core.h"
 #include "app/detail/pictures.h"
+#include "platform/gui/prompts.h"
+#include "prefs/ui/options_dialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -49,9 +51,10 @@ int selectedNode(const QTreeView *view, const NodeTree &model)
 
 } // namespace
 
-MainWindow::MainWindow(Core &core, QWidget *parent)
+MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     : QMainWindow(parent)
     , m_core(core)
+    , m_prompts(prompts)
 {
     setWindowTitle(QStringLiteral("Kestrune"));
 
@@ -147,6 +150,16 @@ void MainWindow::buildMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
 
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    edit->addAction(QStringLiteral("Settings"), this, &MainWindow::openSettings)->setObjectName(QStringLiteral("Settings"));
+    // The engine editor comes with a later version of this window.
+    edit->addAction(QStringLiteral("Engines List"))->setEnabled(false);
+    // The dialogs change what a running search reads.
+    connect(&m_core, &Core::searchingChanged, edit->menuAction(), [edit](bool searching) {
+        edit->menuAction()->setEnabled(!searching);
+    });
+
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     const std::pair<const char *, ListLayout> layouts[] = {
         {"List", ListLayout::List}, {"Half Detailed", ListLayout::HalfDetailed}, {"Detailed", ListLayout::Detailed}};
@@ -178,6 +191,13 @@ void MainWindow::buildMenus()
     m_resultsMenu->addAction(QStringLiteral("Get File"), this, [this] { resultsMenuClick(ResultsCommand::GetFile); });
     m_resultsMenu->addAction(QStringLiteral("Copy Location"), this,
                              [this] { resultsMenuClick(ResultsCommand::CopyLocation); });
+}
+
+void MainWindow::openSettings()
+{
+    OptionsDialog options({m_core.preferences(), m_core.preferenceStore(), m_core.profile(), m_prompts}, this);
+    options.SetUp();
+    m_prompts.showModal(options);
 }
 
 void MainWindow::buildStatusBar()

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class Core;
+class Prompts;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -23,7 +24,7 @@ class MainWindow final : public QMainWindow
     Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
-    explicit MainWindow(Core &core, QWidget *parent = nullptr);
+    MainWindow(Core &core, Prompts &prompts, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:
@@ -35,6 +36,7 @@ private:
     void resultsMenuClick(ResultsCommand command);
 
     void buildMenus();
+    void openSettings();
     void buildStatusBar();
     void openSelectedEngine();
     void showSelectedServer();
@@ -42,6 +44,7 @@ private:
     QString selectedLink() const;
 
     Core &m_core;
+    Prompts &m_prompts;
     Pictures m_pictures;
     QLineEdit *m_searchText = nullptr;
     QPushButton *m_searchBtn = nullptr;

@@ -33,7 +33,7 @@ protected:
         });
         store.values = {{u"FTP_PATH"_s, u"/bin/fake"_s}, {u"FTP_CLIENT"_s, u"1"_s}};
         core.startUp();
-        window = std::make_unique<MainWindow>(core);
+        window = std::make_unique<MainWindow>(core, prompts);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -45,6 +45,7 @@ protected:
     MemoryPreferenceStore store;
     RecordingShell shell;
     RecordingLauncher launcher;
+    ScriptedPrompts prompts;
     Core core{dir.path(), {store, shell, launcher}};
     std::unique_ptr<MainWindow> window;
 };
