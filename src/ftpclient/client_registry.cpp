@@ -126,7 +126,7 @@ ClientRegistry::Saved ClientRegistry::save(ClientForm form, bool editing, const 
 
 bool ClientRegistry::remove(int position)
 {
-    if (m_names.size() <= 1 || position < 0 || position >= m_names.size())
+    if (position < 0 || position >= m_names.size())
         return false;
     QStringList names = m_names;
     names.removeAt(position);

@@ -47,8 +47,8 @@ public:
     // and one more CR LF. An edited client keeps its name, whatever `form.name` says.
     Saved save(ClientForm form, bool editing, const QString &editedName = {});
 
-    // Removes the client at `position` (from 0) when more than one is listed. Its section and
-    // template stay: the update service and hand-written files may still refer to them.
+    // Removes the client at `position` (from 0). Its section and template stay: the update
+    // service and hand-written files may still refer to them.
     bool remove(int position);
 
 private:

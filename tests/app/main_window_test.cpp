@@ -1,19 +1,24 @@
 #include "app/core.h"
 #include "app/main_window.h"
 #include "catalogue/engine_catalogue.h"
+#include "platform/process_launcher.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
+#include "support/peers.h"
 #include "support/scripted_server.h"
 #include "support/test_files.h"
+#include "support/widgets.h"
 
 namespace {
 
@@ -27,7 +32,7 @@ protected:
     {
         const QByteArray at = "http://127.0.0.1:" + QByteArray::number(server.port());
         writeBytes(dir.filePath(kSettingsFile), catalogueText({{"Alpha", at + "/a?q=%s"}, {"Beta", at + "/b?q=%s", ""}},
-                                                              "[Clients]\r\nClient1=fake\r\n[fake]\r\nArgs=-o \"%h\" %f\r\n"));
+                                                              "[Clients]\r\nCount=1\r\nClient1=fake\r\n[fake]\r\nArgs=-o \"%h\" %f\r\n"));
         server.setHandler([](ScriptedServer::Connection &c) {
             ScriptedServer::reply(c, "<a href=\"ftp://u:pw@files.example:2121/pub/a.mp3\"></a><a href=\"ftp://files.example/pub/b.mp3\"></a>");
         });
@@ -37,8 +42,6 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    template<typename Part>
-    Part *part(const QString &objectName) { return window->findChild<Part *>(objectName); }
 
     ScriptedServer server;
     QTemporaryDir dir;
@@ -54,15 +57,15 @@ protected:
 // directory node nothing.
 TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
 {
-    part<QLineEdit>(u"SearchText"_s)->setText(u"song"_s);
-    QTest::keyClick(part<QLineEdit>(u"SearchText"_s), Qt::Key_Return);
+    part<QLineEdit>(*window, u"SearchText"_s)->setText(u"song"_s);
+    QTest::keyClick(part<QLineEdit>(*window, u"SearchText"_s), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 10000));
     const int server = core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s);
     ASSERT_EQ(core.fileCount(server), 2); // both files are this server's, the first one found
-    part<QTreeView>(u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(server));
+    part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(server));
     for (const int node : {1, 2}) {
-        part<QTreeView>(u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
-        part<QMenu>(u"resultsMenu"_s)->actions().at(1)->trigger();
+        part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
+        part<QMenu>(*window, u"resultsMenu"_s)->actions().at(1)->trigger();
     }
     ASSERT_EQ(launcher.starts.size(), 1);
     EXPECT_EQ(QStringList{launcher.starts[0].program} + launcher.starts[0].arguments, (QStringList{"/bin/fake", "-o", "files.example", "a.mp3"}));
@@ -70,10 +73,50 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
 
 TEST_F(MainWindowTest, ClosingSavesTheTicksAndTheTestSwitch)
 {
-    part<QAction>(u"TestResults"_s)->trigger();
+    part<QAction>(*window, u"TestResults"_s)->trigger();
     core.enginesList().setChecked(2, true);
     window->close();
     EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Beta"_s, u"Active"_s, {}) + store.values.value(u"TestStopped"_s), u"True-1"_s);
+}
+
+// Edit > Settings: add lftp, choose it and the download folder, close; search (the Edit menu rests
+// meanwhile), right-click the file, "Get File", and the file arrives from a real FTP server.
+TEST_F(MainWindowTest, AClientAddedInTheOptionsIsTheOneGetFileStarts)
+{
+    QTemporaryDir ftpRoot, downloads;
+    writeBytes(ftpRoot.filePath(u"song.mp3"_s), "ID3 bytes");
+    FtpPeer ftp(ftpRoot.path());
+    ASSERT_TRUE(ftp.start()) << ftp.output().toStdString();
+    server.setHandler([link = "ftp://127.0.0.1:" + QByteArray::number(ftp.port()) + "/song.mp3"](ScriptedServer::Connection &c) {
+        ScriptedServer::reply(c, "<a href=\"" + link + "\">song</a>");
+    });
+    ProcessLauncher real;
+    launcher.forward = &real;
+    prompts.chosen = downloads.path();
+    prompts.steps = {
+        [](QDialog &options) {
+            auto *tree = part<QTreeWidget>(options, u"SettingsOpts"_s);
+            tree->setCurrentItem(tree->topLevelItem(2));
+            click(options, u"AddBtn"_s);
+            part<QListWidget>(options, u"ClientsList"_s)->setCurrentRow(1);
+            click(options, u"CuteLocalChoose"_s);
+            click(options, u"SaveBttn"_s);
+        },
+        editor(u"lftp"_s, u"/usr/bin/lftp"_s, u"-f \"%s\""_s,
+               u"open -p \"%o\" -- \"%h\"\nuser \"%u\" \"%p\"\ncd \"%r\"\n[get -O \"%l\" -- \"%f\"]\nbye"_s)};
+    part<QAction>(*window, u"Settings"_s)->trigger();
+    EXPECT_EQ(prompts.shown, (QStringList{"Options", "newClientForm"}));
+
+    QMenu *edit = part<QMenu>(*window, u"EditMenu"_s);
+    part<QLineEdit>(*window, u"SearchText"_s)->setText(u"song"_s);
+    QTest::keyClick(part<QLineEdit>(*window, u"SearchText"_s), Qt::Key_Return);
+    EXPECT_FALSE(edit->menuAction()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 20000));
+    EXPECT_TRUE(edit->menuAction()->isEnabled());
+    part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://127.0.0.1:"_s + QString::number(ftp.port()))));
+    part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(2)); // under its directory
+    part<QMenu>(*window, u"resultsMenu"_s)->actions().at(1)->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readBytes(downloads.filePath(u"song.mp3"_s)) == "ID3 bytes"; }, 20000));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include "support/fakes.h"
 #include "support/test_files.h"
+#include "support/widgets.h"
 
 namespace {
 
@@ -23,34 +24,7 @@ using namespace Qt::StringLiterals;
 const QByteArray kTwoClients = "[Clients]\r\nCount=2\r\nClient1=lftp\r\nClient2=other\r\n"
                                "[lftp]\r\nLocation=/usr/bin/lftp\r\nArgs=-f \"%s\"\r\n[other]\r\nLocation=/opt/other\r\nArgs=-x\r\n";
 
-template<typename Part>
-Part *part(QWidget &window, const char *name)
-{
-    auto *found = window.findChild<Part *>(QString::fromLatin1(name));
-    EXPECT_TRUE(found) << name;
-    return found;
-}
-
-void click(QWidget &window, const char *button)
-{
-    part<QAbstractButton>(window, button)->click();
-}
-
-// The client editor as a user fills it: fields left null stay as they are.
-std::function<void(QDialog &)> editor(const QString &name, const QString &path, const QString &args, const QString &script)
-{
-    return [=](QDialog &form) {
-        for (const auto &[field, text] : {std::pair{"tName", name}, {"tPath", path}, {"tCommandLine", args}}) {
-            if (!text.isNull())
-                part<QLineEdit>(form, field)->setText(text);
-        }
-        if (!script.isNull())
-            part<QPlainTextEdit>(form, "tScript")->setPlainText(script);
-        click(form, "DoneBtn");
-    };
-}
-
-// The Options dialog over a program folder whose settings.dat lists `settings`.
+// The Options dialog over a program folder whose settings.dat lists two clients.
 class OptionsTest : public ::testing::Test
 {
 protected:
@@ -58,13 +32,14 @@ protected:
 
     QString settingsPath() const { return dir.filePath(kSettingsFile); }
     // Opens the dialog; `act` works in it and closes it.
-    void options(const std::function<void(QDialog &)> &act, QList<std::function<void(QDialog &)>> more = {})
+    void options(const Step &act, QList<Step> more = {})
     {
-        prompts.steps = QList<std::function<void(QDialog &)>>{act} + more;
+        prompts.steps = QList<Step>{act} + more;
         OptionsDialog dialog({preferences, store, profile, prompts}, nullptr);
         dialog.SetUp();
         prompts.showModal(dialog);
         EXPECT_FALSE(dialog.isVisible());
+        EXPECT_TRUE(prompts.steps.isEmpty()) << "a dialog was not shown";
     }
 
     QTemporaryDir dir;
@@ -78,17 +53,13 @@ protected:
 // "Location" replaces the program. With the proxy panel shown the other two are hidden.
 TEST_F(OptionsTest, EveryWayOfClosingStoresEveryFieldOnce)
 {
-    const std::function<void(QDialog &)> closings[] = {
-        [](QDialog &d) { click(d, "SaveBttn"); },
-        [](QDialog &d) { d.close(); },
-        [](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); },
-    };
-    for (const auto &close : closings) {
+    for (const Step &close : {Step([](QDialog &d) { click(d, "SaveBttn"); }), Step([](QDialog &d) { d.close(); }),
+                              Step([](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); })}) {
         store = {};
         preferences.ftpClient = 0;
-        preferences.ftpPath = u"/bin/mine"_s;
         options([&](QDialog &d) {
             auto *tree = part<QTreeWidget>(d, "SettingsOpts");
+            EXPECT_TRUE(part<QWidget>(d, "SetBox1")->isVisible());
             tree->setCurrentItem(tree->topLevelItem(1));
             EXPECT_EQ(std::pair(part<QWidget>(d, "SetBox2")->isVisible(), part<QWidget>(d, "SetBox1")->isVisible() || part<QWidget>(d, "SetBox3")->isVisible()),
                       std::pair(true, false));
@@ -113,11 +84,8 @@ TEST_F(OptionsTest, FieldsReachThePreferencesAndBadNumbersKeepTheirValue)
         preferences.proxyPort = 8080;
         preferences.useProxy = true;
         options([&](QDialog &d) {
-            part<QLineEdit>(d, "MaxSearch")->setText(c.limit);
-            part<QLineEdit>(d, "MaxTest")->setText(c.limit);
-            part<QLineEdit>(d, "Port")->setText(c.port);
-            part<QLineEdit>(d, "Address")->setText(u"proxy.lan"_s);
-            part<QLineEdit>(d, "CuteLocal")->setText(u"/music/"_s);
+            for (const auto &[field, text] : {std::pair{"MaxSearch", c.limit}, {"MaxTest", c.limit}, {"Port", c.port}, {"Address", u"proxy.lan"_s}, {"CuteLocal", u"/music/"_s}})
+                part<QLineEdit>(d, field)->setText(text);
             part<QCheckBox>(d, "Proxy")->setChecked(false);
             part<QListWidget>(d, "ClientsList")->setCurrentRow(1);
             d.close();
@@ -136,8 +104,9 @@ TEST_F(OptionsTest, AddEditAndDeleteKeepSettingsAndTemplatesInStep)
     const QString tpl = dir.filePath(u"new one.scr"_s);
     prompts.answers = {true};
     options([&](QDialog &d) {
+        part<QLineEdit>(d, "CutePath")->setText(u"/typed"_s);
         click(d, "AddBtn");
-        EXPECT_EQ(readBytes(tpl), "open \"%h\"\r\n\r\nget \"%f\"\r\n");
+        EXPECT_EQ(readBytes(tpl) + part<QLineEdit>(d, "CutePath")->text().toUtf8(), "open \"%h\"\r\n\r\nget \"%f\"\r\n/typed");
         part<QListWidget>(d, "ClientsList")->setCurrentRow(2);
         click(d, "EditBtn");
         EXPECT_EQ(part<QLineEdit>(d, "CutePath")->text(), u"/bin/edited"_s);
@@ -169,7 +138,7 @@ TEST_F(OptionsTest, NamesAreRefusedUnlessNewAndCaseDifferentNamesShareASection)
         click(d, "EditBtn");
         d.close();
     }, {[&](QDialog &form) {
-            for (const QString &name : {u"lftp"_s, u" "_s, u"a/b"_s, u"[x]"_s, u".."_s}) {
+            for (const QString &name : {u"lftp"_s, u" "_s, u"a/b"_s, u"[x]"_s, u".."_s, QString(255, u'a')}) {
                 editor(name, u"/x"_s, u"-y"_s, u"s"_s)(form);
                 EXPECT_TRUE(form.isVisible()) << name.toStdString();
             }
@@ -196,10 +165,22 @@ TEST_F(OptionsTest, DeleteNeedsTwoClientsAndAYesAndAnEmptyListChoosesTheFirstAdd
 {
     writeBytes(settingsPath(), "[Clients]\r\nCount=1\r\nClient1=solo\r\n");
     options([&](QDialog &d) { click(d, "DelBtn"); d.close(); });
+    EXPECT_TRUE(prompts.asked.isEmpty());
     writeBytes(settingsPath(), kTwoClients);
-    options([&](QDialog &d) { click(d, "DelBtn"); d.close(); });
-    EXPECT_EQ(prompts.asked.size(), 1);
-    EXPECT_EQ(readBytes(settingsPath()), kTwoClients);
+    prompts.answers = {false, true};
+    options([&](QDialog &d) {
+        click(d, "DelBtn");
+        EXPECT_EQ(readBytes(settingsPath()), kTwoClients);
+        if (ReadOnlyFolder locked(dir.path()); locked.effective()) {
+            prompts.answers.prepend(true);
+            click(d, "DelBtn");
+            EXPECT_EQ(part<QListWidget>(d, "ClientsList")->count(), 2);
+        }
+        click(d, "DelBtn");
+        d.close();
+    });
+    EXPECT_EQ(readBytes(settingsPath()), "[lftp]\r\nLocation=/usr/bin/lftp\r\nArgs=-f \"%s\"\r\n[other]\r\nLocation=/opt/other\r\nArgs=-x\r\n"
+                                         "[Clients]\r\nCount=1\r\nClient1=other\r\n");
 
     writeBytes(settingsPath(), "[Clients]\r\nCount=999999999\r\n");
     preferences.ftpClient = 3;

@@ -20,7 +20,8 @@ public:
     QStringList opened;
 };
 
-// Records each program start instead of starting anything; `result` is what start() answers.
+// Records each program start; starts nothing unless `forward` is set. Without it, `result` is what
+// start() answers.
 class RecordingLauncher final : public Launcher
 {
 public:
@@ -33,11 +34,12 @@ public:
     bool start(const QString &program, const QStringList &arguments) override
     {
         starts.append({program, arguments});
-        return result;
+        return forward ? forward->start(program, arguments) : result;
     }
 
     QList<Start> starts;
     bool result = true;
+    Launcher *forward = nullptr;
 };
 
 // A preference store in memory that remembers which keys were written, in order.
