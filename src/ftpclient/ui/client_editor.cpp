@@ -4,29 +4,10 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QToolButton>
-
-QWidget *withChooser(QLineEdit *field, const std::function<QString(const QString &)> &choose)
-{
-    auto *row = new QWidget;
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(field, 1);
-    auto *button = new QToolButton(row);
-    button->setObjectName(field->objectName() + QStringLiteral("Choose"));
-    button->setText(QStringLiteral("..."));
-    layout->addWidget(button);
-    QObject::connect(button, &QToolButton::clicked, field, [field, choose] {
-        if (const QString chosen = choose(field->text()); !chosen.isEmpty())
-            field->setText(chosen);
-    });
-    return row;
-}
 
 ClientEditor::ClientEditor(ClientRegistry &registry, Prompts &prompts, QWidget *parent)
     : QDialog(parent)

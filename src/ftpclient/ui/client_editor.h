@@ -4,8 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class Prompts;
 class QLabel;
 class QLineEdit;
@@ -40,6 +38,3 @@ private:
     QPlainTextEdit *m_tScript = nullptr;
     QLabel *m_problem = nullptr;
 };
-
-// A text field with a "..." button beside it that fills it from a chooser.
-QWidget *withChooser(QLineEdit *field, const std::function<QString(const QString &)> &choose);

@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QToolButton>
 
 void DesktopPrompts::showModal(QDialog &dialog)
 {
@@ -23,4 +26,21 @@ QString DesktopPrompts::chooseFolder(QWidget *owner, const QString &caption, con
 QString DesktopPrompts::chooseFile(QWidget *owner, const QString &caption, const QString &start)
 {
     return QFileDialog::getOpenFileName(owner, caption, start);
+}
+
+QWidget *withChooser(QLineEdit *field, const std::function<QString(const QString &)> &choose)
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(field, 1);
+    auto *button = new QToolButton(row);
+    button->setObjectName(field->objectName() + QStringLiteral("Choose"));
+    button->setText(QStringLiteral("..."));
+    layout->addWidget(button);
+    QObject::connect(button, &QToolButton::clicked, field, [field, choose] {
+        if (const QString chosen = choose(field->text()); !chosen.isEmpty())
+            field->setText(chosen);
+    });
+    return row;
 }

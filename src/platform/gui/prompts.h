@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class QDialog;
+class QLineEdit;
 class QWidget;
 
 // The modal windows the program opens: its own dialogs, questions, file choosers. Tests answer
@@ -29,3 +32,7 @@ public:
     QString chooseFolder(QWidget *owner, const QString &caption, const QString &start) override;
     QString chooseFile(QWidget *owner, const QString &caption, const QString &start) override;
 };
+
+// `field` in a row with a "..." button (object name: the field's, then "Choose") that fills it
+// with what `choose` returns for the field's text, unless that is empty (cancelled).
+QWidget *withChooser(QLineEdit *field, const std::function<QString(const QString &)> &choose);

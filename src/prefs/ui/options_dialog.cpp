@@ -9,7 +9,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -108,14 +107,16 @@ QWidget *OptionsDialog::clientPanel()
     m_clientsList = new QListWidget(box);
     m_clientsList->setObjectName(QStringLiteral("ClientsList"));
     auto *buttons = new QVBoxLayout;
-    const std::pair<const char *, void (OptionsDialog::*)()> actions[] = {
-        {"Add", &OptionsDialog::AddBtnClick}, {"Edit", &OptionsDialog::EditBtnClick}, {"Delete", &OptionsDialog::DelBtnClick}};
-    const char *names[] = {"AddBtn", "EditBtn", "DelBtn"};
-    for (int i = 0; i < 3; ++i) {
-        auto *button = new QPushButton(QString::fromLatin1(actions[i].first), box);
-        button->setObjectName(QString::fromLatin1(names[i]));
+    const struct { const char *caption, *name; void (OptionsDialog::*click)(); } actions[] = {
+        {"Add", "AddBtn", &OptionsDialog::AddBtnClick},
+        {"Edit", "EditBtn", &OptionsDialog::EditBtnClick},
+        {"Delete", "DelBtn", &OptionsDialog::DelBtnClick},
+    };
+    for (const auto &action : actions) {
+        auto *button = new QPushButton(QString::fromLatin1(action.caption), box);
+        button->setObjectName(QString::fromLatin1(action.name));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, actions[i].second);
+        connect(button, &QPushButton::clicked, this, action.click);
         buttons->addWidget(button);
     }
     buttons->addStretch(1);
