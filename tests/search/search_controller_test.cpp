@@ -198,9 +198,9 @@ TEST_F(SearchControllerTest, ANewSearchRightAfterStopGetsNothingOfTheStoppedPage
         controller.SearchBtnClick(u"x"_s);
         if (whileExtracting)
             onFirstServer(restart);
-        else if (QTest::qWaitFor([&] { return state.pageData[1].size() > 0; }))
+        else if (QTest::qWaitFor([&] { return state.pageData[1].size() > 0; }, 60000)) // long: slow under a sanitizer
             restart();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return state.searchString == "y" && !controller.searching(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return state.searchString == "y" && !controller.searching(); }, 60000));
         EXPECT_EQ(hostsAndCount(), u"new.example 1"_s);
     }
 }
