@@ -179,6 +179,8 @@ HandOffResult LaunchClient(QByteArrayView link, HandOff kind, Preferences &prefe
     std::optional<QByteArray> scriptTemplate;
     if (marker >= 0) {
         const QString templatePath = clientTemplatePath(profile.programFolder(), name);
+        if (templatePath.isEmpty())
+            return fail(Problem::NoTemplate, QStringLiteral("the client name %1 cannot name a template file").arg(quoted(name)));
         scriptTemplate = ReadTextFile(templatePath);
         if (!scriptTemplate)
             return fail(Problem::NoTemplate, QStringLiteral("the client template %1 cannot be read").arg(quoted(templatePath)));

@@ -112,6 +112,8 @@ TEST(LaunchClient, RefusesOnlyWhatCannotBeHandedOff)
     QList<Case> cases = {
         {"ftp://srv/a", u"Client2"_s, [](HandOff &h) { h.preferences.ftpClient = 2; }}, // beyond the list
         {"ftp://srv/a", u"Client One.scr"_s, [](HandOff &h) { QFile::remove(h.profile.pathOf(u"Client One.scr"_s)); }},
+        {"ftp://srv/a", u"\"../x\" cannot name"_s, [](HandOff &h) {
+             h.profile.WriteProfile(kSettingsFile, u"Clients"_s, u"Client1"_s, "../x") && h.profile.WriteProfile(kSettingsFile, u"../x"_s, u"Args"_s, "%s"); }},
         {"ftp://srv/a", u"FTP_PATH"_s, [](HandOff &h) { h.preferences.ftpPath.clear(); }},
         {"ftp://srv/a", u"no/s.scr"_s, [](HandOff &h) { h.preferences.scriptPath = h.root.filePath(u"no/s.scr"_s); }},
         {"ftp://srv/a", u"cannot be started"_s, [](HandOff &h) { h.launcher.result = false; }, true},
