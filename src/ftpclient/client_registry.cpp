@@ -100,7 +100,7 @@ ClientForm ClientRegistry::read(const QString &name) const
     return form;
 }
 
-ClientRegistry::Saved ClientRegistry::save(ClientForm form, bool editing, const QString &editedName)
+ClientRegistry::Saved ClientRegistry::save(const ClientForm &form, bool editing, const QString &editedName)
 {
     QString name = editedName;
     if (!editing) {

@@ -45,7 +45,7 @@ public:
     // section and a file, or is listed already (exactly; case counts). Then "Location" and "Args"
     // go to the client's section and a script that is not empty replaces the template with itself
     // and one more CR LF. An edited client keeps its name, whatever `form.name` says.
-    Saved save(ClientForm form, bool editing, const QString &editedName = {});
+    Saved save(const ClientForm &form, bool editing, const QString &editedName = {});
 
     // Removes the client at `position` (from 0). Its section and template stay: the update
     // service and hand-written files may still refer to them.
