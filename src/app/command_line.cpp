@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "prefs/preferences.h"
+
 namespace {
 
 CommandLine usageError(QString message)
@@ -89,14 +91,14 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             line.useProxy = false;
         } else if (arg == "--max-search" || arg == "--max-test") {
             const auto text = value();
-            const auto n = text ? positiveNumber(*text, 10000) : std::nullopt;
+            const auto n = text ? positiveNumber(*text, kMostSockets) : std::nullopt;
             if (!n)
                 return usageError(QStringLiteral("%1 needs a whole number from 1 to 10000").arg(QString::fromLatin1(arg)));
             (arg == "--max-search" ? line.maxSearch : line.maxTest) = n;
         } else if (arg == "--proxy") {
             const auto text = value();
             const qsizetype colon = text ? text->lastIndexOf(':') : -1;
-            const auto port = colon > 0 ? positiveNumber(text->mid(colon + 1), 65535) : std::nullopt;
+            const auto port = colon > 0 ? positiveNumber(text->mid(colon + 1), kHighestPort) : std::nullopt;
             if (!port)
                 return usageError(QStringLiteral("--proxy needs HOST:PORT with a port from 1 to 65535"));
             line.useProxy = true;

@@ -2,12 +2,12 @@
 
 #include "catalogue/detail/logging.h"
 #include "catalogue/engine_catalogue.h"
+#include "platform/whole_file.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -17,15 +17,11 @@ QString copyResource(const QString &resource, const QString &target)
     QFile source(resource);
     if (!source.open(QIODevice::ReadOnly))
         return QStringLiteral("%1 cannot be read: %2").arg(resource, source.errorString());
-    QSaveFile file(target);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(source.readAll());
-        if (file.commit()) {
-            qCInfo(lcCatalogue).noquote() << "seeded" << target;
-            return {};
-        }
-    }
-    return QStringLiteral("%1 cannot be written: %2").arg(target, file.errorString());
+    QString reason;
+    if (!writeWholeFile(target, source.readAll(), &reason))
+        return QStringLiteral("%1 cannot be written: %2").arg(target, reason);
+    qCInfo(lcCatalogue).noquote() << "seeded" << target;
+    return {};
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 #include "ftpclient/detail/client_template.h"
 #include "ftpclient/detail/logging.h"
 #include "platform/byte_text.h"
+#include "platform/whole_file.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -43,10 +43,10 @@ bool isClientName(const QString &stored)
 
 bool writeTemplate(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString reason;
+    if (writeWholeFile(path, bytes, &reason))
         return true;
-    qCWarning(lcFtpClient).noquote() << "cannot write the client template" << path << ':' << file.errorString();
+    qCWarning(lcFtpClient).noquote() << "cannot write the client template" << path << ':' << reason;
     return false;
 }
 
@@ -93,8 +93,9 @@ QString ClientRegistry::location(const QString &name) const
 
 ClientForm ClientRegistry::read(const QString &name) const
 {
-    ClientForm form{shownText(name), shownText(location(name)),
-                    shownText(m_profile.ReadProfile(kSettingsFile, name, QStringLiteral("Args"), {})), {}};
+    const IniDocument settings = m_profile.snapshot(kSettingsFile);
+    const auto value = [&](const QString &key) { return shownText(profileText(settings.value(name, key).value_or(QString()))); };
+    ClientForm form{shownText(name), value(QStringLiteral("Location")), value(QStringLiteral("Args")), {}};
     if (const auto script = ReadTextFile(clientTemplatePath(m_profile.programFolder(), name)))
         form.script = shownText(QString::fromLatin1(*script));
     return form;

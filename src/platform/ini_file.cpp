@@ -1,7 +1,8 @@
 #include "platform/ini_file.h"
 
+#include "platform/whole_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -205,12 +206,5 @@ IniDocument readIniFile(const QString &path)
 
 bool writeIniFile(const QString &path, const IniDocument &document, QString *reason)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = document.toBytes();
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (reason)
-        *reason = file.errorString();
-    file.cancelWriting();
-    return false;
+    return writeWholeFile(path, document.toBytes(), reason);
 }

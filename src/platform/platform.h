@@ -9,6 +9,7 @@
 // - StatusLine: the status line's keyed panel texts.
 // - Shell and Launcher: opening a page in the desktop's browser, starting a program without a
 //   shell (the seams tests replace); gui/ holds the desktop's own Shell.
+// - writeWholeFile (whole_file): a file replaced atomically.
 // - byte_text: one byte, one character, both ways. TimeLimits: every time and size limit.
 
 #include "platform/byte_text.h"
@@ -20,3 +21,4 @@
 #include "platform/socket_array.h"
 #include "platform/status_line.h"
 #include "platform/time_limits.h"
+#include "platform/whole_file.h"

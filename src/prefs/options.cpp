@@ -19,13 +19,13 @@ OptionsFields optionsFields(const Preferences &p)
 
 void storeOptions(const OptionsFields &fields, Preferences &p, PreferenceStore &store)
 {
-    p.maxTest = numberOr(fields.maxTest, 1, 10000, p.maxTest);
-    p.maxSearch = numberOr(fields.maxSearch, 1, 10000, p.maxSearch);
+    p.maxTest = numberOr(fields.maxTest, 1, kMostSockets, p.maxTest);
+    p.maxSearch = numberOr(fields.maxSearch, 1, kMostSockets, p.maxSearch);
     store.write(QStringLiteral("max_test"), QString::number(p.maxTest));
     store.write(QStringLiteral("max_search"), QString::number(p.maxSearch));
     p.useProxy = fields.useProxy;
     p.proxyAddress = fields.address;
-    p.proxyPort = numberOr(fields.port, 1, 65535, p.proxyPort);
+    p.proxyPort = numberOr(fields.port, 1, kHighestPort, p.proxyPort);
     store.write(QStringLiteral("UseProxy"), preferenceBoolText(p.useProxy));
     store.write(QStringLiteral("ProxyAddress"), p.proxyAddress);
     store.write(QStringLiteral("ProxyPort"), QString::number(p.proxyPort));

@@ -32,6 +32,10 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
+// What a limit of open connections and a port may be, wherever they are set.
+inline constexpr int kMostSockets = 10000;
+inline constexpr int kHighestPort = 65535;
+
 // How the links list shows a server's files. The stored number is the value; a stored number
 // outside these lists nothing.
 enum class ListLayout { List = 1, HalfDetailed = 2, Detailed = 3 };

@@ -61,11 +61,6 @@ void ClientEditor::SetUp(const QString &name)
     m_tScript->setPlainText(client.script);
 }
 
-QString ClientEditor::path() const
-{
-    return m_tPath->text().trimmed();
-}
-
 void ClientEditor::DoneBtnClick()
 {
     // The box gives its lines with LF; a template's lines end in CR LF.

@@ -23,8 +23,6 @@ public:
     // Shows client `name` (a settings.dat text) for editing.
     void SetUp(const QString &name);
     bool editMode() const { return m_editMode; }
-    // The client program as stored by "Done".
-    QString path() const;
 
 private:
     void DoneBtnClick();

@@ -223,8 +223,9 @@ void OptionsDialog::EditBtnClick()
     ClientEditor editor(m_clients, m_services.prompts, this);
     editor.SetUp(m_clients.names().at(row));
     m_services.prompts.showModal(editor);
+    // The edited client is the selected one: its program as now stored.
     if (editor.result() == QDialog::Accepted)
-        m_cutePath->setText(editor.path());
+        showClientLocation();
 }
 
 void OptionsDialog::DelBtnClick()
