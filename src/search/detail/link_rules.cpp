@@ -12,17 +12,6 @@ inline char lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
-inline bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// The value of a hexadecimal digit.
-inline int digitValue(char c)
-{
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
 bool containsFolded(QByteArrayView text, QByteArrayView word)
 {
     if (word.isEmpty())
@@ -99,45 +88,6 @@ bool IsHTTPFileLink(QByteArrayView link, bool hasQuestionMark, const std::vector
     // Exact case on purpose: "x.HTML" is taken, "x.html" and "x.shtml" are not.
     return !hasQuestionMark && !endsWithExactly(link, "html") && !endsWithExactly(link, "htm") && HasFilePath(link)
         && std::any_of(words.begin(), words.end(), [link](QByteArrayView word) { return containsFolded(link, word); });
-}
-
-QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer)
-{
-    const void *firstPercent = std::memchr(s.data(), '%', static_cast<std::size_t>(s.size()));
-    if (!firstPercent)
-        return s;
-    buffer.assign(s.data(), static_cast<std::size_t>(s.size()));
-    char *b = buffer.data();
-    const qsizetype n = s.size();
-    qsizetype r = static_cast<const char *>(firstPercent) - s.data();
-    qsizetype w = r;
-    // In place: the write position never passes the read position.
-    while (r < n) {
-        if (b[r] != '%') {
-            const void *next = std::memchr(b + r, '%', static_cast<std::size_t>(n - r));
-            const qsizetype end = next ? static_cast<const char *>(next) - b : n;
-            std::memmove(b + w, b + r, static_cast<std::size_t>(end - r));
-            w += end - r;
-            r = end;
-            continue;
-        }
-        if (r + 2 < n && isHexDigit(b[r + 1]) && isHexDigit(b[r + 2])) {
-            const char decoded = static_cast<char>(digitValue(b[r + 1]) * 16 + digitValue(b[r + 2]));
-            r += 2;
-            if (decoded == '%') {
-                // Read again together with the two characters that follow it.
-                b[r] = '%';
-                continue;
-            }
-            b[w++] = decoded;
-            ++r;
-            continue;
-        }
-        b[w++] = '%';
-        ++r;
-    }
-    buffer.resize(static_cast<std::size_t>(w));
-    return QByteArrayView(buffer.data(), w);
 }
 
 bool HasControlCharacter(QByteArrayView s)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/url_escape.h"
+
 #include <QByteArrayView>
 
 #include <string>
@@ -16,12 +18,6 @@ std::vector<QByteArrayView> SplitWords(QByteArrayView text);
 // no "?"; it does not end in exactly "html" or "htm"; something follows the first "/" behind its
 // host; it contains one of the words, ignoring the case of ASCII letters.
 bool IsHTTPFileLink(QByteArrayView link, bool hasQuestionMark, const std::vector<QByteArrayView> &words);
-
-// Decodes every "%" followed by two hexadecimal digits into that byte. A "%" without two such
-// digits after it stays as it is. A "%" that decoding produces (from "%25") is read again with the
-// two characters that follow it, so "%2541" gives "A". Decodes into a buffer the caller reuses;
-// returns `s` itself when it holds no "%".
-QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer);
 
 // Bytes below 32 and 127: never part of a result.
 bool HasControlCharacter(QByteArrayView s);
