@@ -1,6 +1,7 @@
 #include "search/detail/query_url.h"
 
 #include "platform/byte_text.h"
+#include "platform/http_request.h"
 
 namespace {
 
@@ -92,29 +93,10 @@ FetchTarget fetchTarget(QByteArrayView url)
 
 QByteArray pageRequest(QByteArrayView url, bool throughProxy)
 {
-    const QByteArrayView host = StripPort(URLHost(url));
-    QByteArray request;
-    request.reserve(url.size() + 300);
-    if (throughProxy) {
-        request += "GET " + url.toByteArray() + " HTTP/1.0\r\n";
-        request += "Proxy-Connection: close\r\n";
-        request += "User-Agent: Kestrune [en] (Win98; U)\r\n";
-        request += "Pragma: no-cache\r\n";
-    } else {
-        // Everything behind the host; a URL that ends at its host asks for "/".
-        const qsizetype slash = url.indexOf('/', hostStart(url));
-        const QByteArrayView path = slash < 0 ? QByteArrayView("/") : url.sliced(slash);
-        request += "GET " + path.toByteArray() + " HTTP/1.0\r\n";
-        request += "Connection: close\r\n";
-        request += "User-Agent: Kestrune [en] (Win98; U)\r\n";
-    }
-    request += "Host: " + host.toByteArray() + "\r\n";
-    request += "Accept: */*\r\n";
-    request += "Accept-Encoding: identity\r\n";
-    request += "Accept-Language: en\r\n";
-    request += "Accept-Charset: iso-8859-1,*,utf-8\r\n";
-    request += "\r\n";
-    return request;
+    // Everything behind the host; a URL that ends at its host asks for "/".
+    const qsizetype slash = url.indexOf('/', hostStart(url));
+    const QByteArrayView target = throughProxy ? url : slash < 0 ? QByteArrayView("/") : url.sliced(slash);
+    return http10Request(target, StripPort(URLHost(url)), throughProxy, "Kestrune [en] (Win98; U)");
 }
 
 QByteArray tunnelRequest(const FetchTarget &target)

@@ -29,8 +29,7 @@ struct FetchTarget
 };
 FetchTarget fetchTarget(QByteArrayView url);
 
-// The HTTP/1.0 request for a result page, directly to the engine or through a proxy. Header
-// lines are spelled so that real servers and proxies accept them and close after the page.
+// The HTTP/1.0 request for a result page, directly to the engine or through a proxy.
 QByteArray pageRequest(QByteArrayView url, bool throughProxy);
 
 // The request that asks a proxy for a tunnel to an https URL's host and port.
