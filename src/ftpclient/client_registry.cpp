@@ -28,19 +28,6 @@ QString withoutSpaces(const QString &text)
     return text.sliced(start, end - start);
 }
 
-// A name that is a section header's text and a file name of the program folder, and that the
-// profile reader hands back whole.
-bool isClientName(const QString &stored)
-{
-    if (stored.isEmpty() || stored.size() > 254 || stored == u"." || stored == u"..")
-        return false;
-    for (const QChar c : stored) {
-        if (c == u'/' || c == u'[' || c == u']' || isControlByte(char(c.unicode())))
-            return false;
-    }
-    return true;
-}
-
 bool writeTemplate(const QString &path, const QByteArray &bytes)
 {
     QString reason;
@@ -51,6 +38,17 @@ bool writeTemplate(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace
+
+bool isClientName(const QString &stored)
+{
+    if (stored.isEmpty() || stored.size() > 254 || stored == u"." || stored == u"..")
+        return false;
+    for (const QChar c : stored) {
+        if (c == u'/' || c == u'[' || c == u']' || isControlByte(char(c.unicode())))
+            return false;
+    }
+    return true;
+}
 
 QString clientTemplatePath(const QString &folder, const QString &name)
 {

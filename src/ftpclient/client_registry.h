@@ -15,6 +15,10 @@ struct ClientForm
     QString script;      // the "<name>.scr" template; empty keeps the file there is
 };
 
+// Whether a settings.dat text can name a client: a section header's text and a file name of the
+// program folder, which the profile reader hands back whole.
+bool isClientName(const QString &stored);
+
 // The template file of client `name` (a settings.dat text): "<name>.scr" in `folder`, its file
 // name made of the name's bytes. Empty when the name cannot be a file name of that folder.
 QString clientTemplatePath(const QString &folder, const QString &name);

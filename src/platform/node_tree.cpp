@@ -49,7 +49,7 @@ const std::vector<NodeTree::Node *> &NodeTree::siblingsOf(const Node *node) cons
 
 int NodeTree::add(const QString &key, const QString &text, int parent, Picture picture)
 {
-    if (m_byKey.contains(key))
+    if (!key.isEmpty() && m_byKey.contains(key))
         return 0;
     Node *parentNode = nullptr;
     if (parent != 0) {
@@ -70,7 +70,8 @@ int NodeTree::add(const QString &key, const QString &text, int parent, Picture p
     node->row = row;
     node->order = count() + 1;
     siblings.push_back(node.get());
-    m_byKey.insert(key, node.get());
+    if (!key.isEmpty())
+        m_byKey.insert(key, node.get());
     m_order.push_back(std::move(node));
     if (m_bulkDepth == 0)
         endInsertRows();
@@ -107,7 +108,8 @@ void NodeTree::remove(int index)
     std::vector<Node *> doomed;
     collectSubtree(node, doomed);
     for (Node *n : doomed)
-        m_byKey.remove(n->key);
+        if (!n->key.isEmpty())
+            m_byKey.remove(n->key);
     std::size_t first = m_order.size();
     for (Node *n : doomed)
         first = std::min(first, static_cast<std::size_t>(n->order - 1));

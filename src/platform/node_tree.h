@@ -36,7 +36,8 @@ public:
     int count() const { return static_cast<int>(m_order.size()); }
 
     // Adds a node as the last child of `parent` (0: a root node). Returns its index, or 0 when the
-    // key is taken already (the addition fails and nothing changes).
+    // key is taken already (the addition fails and nothing changes). An empty key is no key: any
+    // number of nodes may have none, and none is found by it.
     int add(const QString &key, const QString &text, int parent = 0, Picture picture = Picture::None);
     // Removes the node and all of its descendants; later nodes move up.
     void remove(int index);
