@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDevice>
 #include <QIODevice>
 #include <QSocketNotifier>
@@ -358,4 +359,52 @@ int runHandOffCommand(const CommandLine &line, Core &core, QIODevice &err)
         return 0;
     err.write("kestrune: " + kClientFailureText.toLocal8Bit() + ": " + result.reason.toLocal8Bit() + "\n");
     return 1;
+}
+
+int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODevice &err)
+{
+    UpdateSession &update = core.update();
+    const auto fail = [&err](const QString &reason) {
+        err.write("kestrune: update failed: " + reason.toLocal8Bit() + "\n");
+        return 1;
+    };
+    // The window's way: its controls take their first values, then the exchange starts.
+    update.load();
+    QString failure;
+    QEventLoop exchange;
+    QObject::connect(&update, &UpdateSession::exchangeEnded, &exchange, [&](const QString &reason) {
+        failure = reason;
+        exchange.quit();
+    });
+    switch (line.updateMode) {
+    case UpdateMode::Version:
+        update.checkForUpdate();
+        break;
+    case UpdateMode::Engines:
+        update.enginesUpdate();
+        break;
+    case UpdateMode::Clients:
+        update.checkForClients();
+        break;
+    case UpdateMode::None:
+        return 2;
+    }
+    exchange.exec();
+    if (!failure.isEmpty())
+        return fail(failure);
+
+    const NodeTree &candidates = update.candidates();
+    QByteArray text;
+    if (line.updateMode == UpdateMode::Version && update.handPointer())
+        text = update.checkText().toLatin1() + '\t' + update.linkAddress().trimmed().toLatin1() + '\n';
+    for (int row = 1; row <= candidates.count(); ++row) {
+        const QString fields = line.updateMode == UpdateMode::Engines
+            ? candidates.text(row) + u'\t' + candidates.tag(row).toString() + u'\t' + candidates.key(row)
+            : candidates.text(row) + u'\t' + update.clientArgs(row);
+        text += fields.toLatin1() + '\n';
+    }
+    out.write(text);
+    if (line.apply && update.UpdateBtnClick() == UpdateSession::Merged::NotWritten)
+        return fail(QStringLiteral("%1 could not be written").arg(core.profile().pathOf(kSettingsFile)));
+    return 0;
 }

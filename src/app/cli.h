@@ -15,6 +15,10 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
 // `kestrune get|connect`: the results menu's hand-off. Prints nothing on success.
 int runHandOffCommand(const CommandLine &line, Core &core, QIODevice &err);
 
+// `kestrune update`: one exchange with the update server, its offer printed one a line; with
+// --apply every offered engine or client is merged.
+int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODevice &err);
+
 // One JSON string of bytes: each byte is the character of the same number (U+0000 to U+00FF), so
 // that a reader gets every byte back by encoding the text as Latin-1.
 QByteArray jsonString(QByteArrayView bytes);

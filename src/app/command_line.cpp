@@ -2,6 +2,8 @@
 
 #include "prefs/preferences.h"
 
+#include <algorithm>
+
 namespace {
 
 CommandLine usageError(QString message)
@@ -59,6 +61,28 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
         if (i + 1 != arguments.size())
             return usageError(QStringLiteral("%1 takes exactly one link").arg(QString::fromLatin1(command)));
         line.link = arguments[i];
+        return line;
+    }
+    if (command == "update") {
+        line.action = CommandLine::Action::Update;
+        for (; i < arguments.size(); ++i) {
+            const QByteArray &arg = arguments[i];
+            const std::pair<const char *, UpdateMode> modes[] = {
+                {"check", UpdateMode::Version}, {"engines", UpdateMode::Engines}, {"clients", UpdateMode::Clients}};
+            const auto mode = std::find_if(std::begin(modes), std::end(modes), [&](const auto &m) { return arg == m.first; });
+            if (arg == "--apply")
+                line.apply = true;
+            else if (arg == "--verbose")
+                line.verbose = true;
+            else if (mode != std::end(modes) && line.updateMode == UpdateMode::None)
+                line.updateMode = mode->second;
+            else
+                return usageError(QStringLiteral("update takes one of check, engines, clients, and --apply: %1").arg(QString::fromLocal8Bit(arg)));
+        }
+        if (line.updateMode == UpdateMode::None)
+            return usageError(QStringLiteral("update needs check, engines or clients"));
+        if (line.apply && line.updateMode == UpdateMode::Version)
+            return usageError(QStringLiteral("update check has nothing to apply"));
         return line;
     }
     if (command != "search")
@@ -127,6 +151,8 @@ QString usageText()
         "  kestrune [--home DIR] search [OPTIONS] TEXT  run one search without a window\n"
         "  kestrune [--home DIR] get LINK               hand LINK to the chosen FTP client (Get File)\n"
         "  kestrune [--home DIR] connect LINK           the same as Connect\n"
+        "  kestrune [--home DIR] update check|engines|clients [--apply]\n"
+        "                                               ask the update server, as the Help menu does\n"
         "  kestrune --help | --version\n"
         "\n"
         "  --home DIR          the program folder (settings.dat, client templates, hand-off scripts);\n"
@@ -147,8 +173,14 @@ QString usageText()
         "  then with --test, per tested server: #test<TAB>HOST<TAB>alive|dead\n"
         "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"} and {\"test\",\"mark\"}; each byte\n"
         "  of a field is the character of the same number (Latin-1); \"link\" is the link as found\n"
+        "\n"
+        "Output of update: check prints \"new Version M.N Build B Available<TAB>ADDRESS\" when there is\n"
+        "  a newer version, else nothing; engines prints NAME<TAB>URL<TAB>QUERY and clients NAME<TAB>ARGS,\n"
+        "  one offered engine or client a line. --apply merges every one of them into settings.dat,\n"
+        "  as ticking them all and pressing \"Update\" does. KESTRUNE_UPDATE_SERVER=HOST:PORT asks\n"
+        "  another update server; the proxy preference applies.\n"
         "Progress goes to standard error. Ctrl-C, or a reader that closes the output, stops the search.\n"
         "Exit status: 0 after a search that ran; 1 when a search has no engine to ask, its results\n"
-        "cannot be written, or the hand-off failed (the reason goes to standard error); 2 on usage\n"
-        "errors.\n");
+        "cannot be written, the hand-off failed, or the update exchange failed (the reason goes to\n"
+        "standard error); 2 on usage errors.\n");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/update_protocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,7 +11,7 @@
 // What the command line asks for. Parsing never prints and never exits.
 struct CommandLine
 {
-    enum class Action { Window, Search, Get, Connect, Help, Version, UsageError };
+    enum class Action { Window, Search, Get, Connect, Update, Help, Version, UsageError };
 
     Action action = Action::Window;
     QString home; // --home DIR; empty: the executable's folder
@@ -29,6 +31,11 @@ struct CommandLine
 
     // get / connect: the link's bytes exactly as they were given
     QByteArray link;
+
+    // update
+    UpdateMode updateMode = UpdateMode::None;
+    bool apply = false; // --apply: merge every candidate
+
 };
 
 // `arguments` are the raw argument bytes, program name first.

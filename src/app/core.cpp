@@ -11,6 +11,7 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
     , m_results(m_state, m_ftpList, m_status)
     , m_search({m_state, m_preferences, m_enginesList, m_linksList, m_status, m_profile, m_results}, limits)
     , m_tester(m_ftpList, m_preferences, m_status, limits)
+    , m_update({m_profile, m_preferences, services.shell, m_enginesList}, limits)
     , m_preferenceStore(services.preferenceStore)
     , m_shell(services.shell)
     , m_launcher(services.launcher)

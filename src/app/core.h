@@ -8,6 +8,7 @@
 #include "prefs/prefs.h"
 #include "search/search.h"
 #include "tester/tester.h"
+#include "update/update.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -119,6 +120,10 @@ public:
     // Opens engine node `node`'s home page in the desktop's browser.
     void openEngineHome(int node);
 
+    // The exchanges with the update server and their merge, for the update window and the
+    // command line.
+    UpdateSession &update() { return m_update; }
+
 signals:
     void searchingChanged(bool searching);
     void testingEnabledChanged(bool enabled);
@@ -144,6 +149,7 @@ private:
     Results m_results;
     SearchController m_search;
     ServerTester m_tester;
+    UpdateSession m_update;
 
     PreferenceStore &m_preferenceStore;
     Shell &m_shell;

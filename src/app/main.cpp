@@ -80,6 +80,14 @@ int main(int argc, char *argv[])
     ProcessLauncher launcher;
     Core core(folder, {preferenceStore, shell, launcher});
     core.startUp(seeded);
+    if (const QByteArray server = qgetenv("KESTRUNE_UPDATE_SERVER"); !server.isEmpty()) {
+        const auto parsed = UpdateServer::fromText(server);
+        if (!parsed) {
+            err.write("kestrune: KESTRUNE_UPDATE_SERVER must be HOST:PORT with a port from 1 to 65535\n");
+            return 2;
+        }
+        core.update().setServer(*parsed);
+    }
 
     switch (line.action) {
     case CommandLine::Action::Search:
@@ -90,6 +98,8 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Get:
     case CommandLine::Action::Connect:
         return runHandOffCommand(line, core, err);
+    case CommandLine::Action::Update:
+        return runUpdateCommand(line, core, out, err);
     default:
         break;
     }

@@ -4,6 +4,7 @@
 #include "app/detail/pictures.h"
 #include "platform/gui/prompts.h"
 #include "prefs/ui/options_dialog.h"
+#include "update/ui/update_window.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -185,6 +186,24 @@ void MainWindow::buildMenus()
     tests->addAction(QStringLiteral("Re Test Results"), &m_core, &Core::retestResults);
     connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
 
+    // The three exchanges with the update server; the rest of this menu comes with a later
+    // version of this window.
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    const std::pair<const char *, void (UpdateSession::*)()> exchanges[] = {
+        {"Check for Upgrade", &UpdateSession::checkForUpdate},
+        {"Update Engines", &UpdateSession::enginesUpdate},
+        {"Update Clients", &UpdateSession::checkForClients}};
+    for (const auto &[caption, start] : exchanges) {
+        QAction *action = help->addAction(QString::fromLatin1(caption), this, [this, start] { openUpdateWindow(start); });
+        action->setObjectName(QString::fromLatin1(caption).remove(u' '));
+    }
+    // An engine merge reloads the engine list, which a running search reads.
+    QAction *updateEngines = help->actions().at(1);
+    connect(&m_core, &Core::searchingChanged, updateEngines, [updateEngines](bool searching) {
+        updateEngines->setEnabled(!searching);
+    });
+
     m_resultsMenu = new QMenu(this);
     m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
     m_resultsMenu->addAction(QStringLiteral("Connect"), this, [this] { resultsMenuClick(ResultsCommand::Connect); });
@@ -198,6 +217,14 @@ void MainWindow::openSettings()
     OptionsDialog options({m_core.preferences(), m_core.preferenceStore(), m_core.profile(), m_prompts}, this);
     options.SetUp();
     m_prompts.showModal(options);
+}
+
+void MainWindow::openUpdateWindow(void (UpdateSession::*start)())
+{
+    // The exchange starts before the window shows: a fast server may have answered already.
+    UpdateWindow window(m_core.update(), this);
+    (m_core.update().*start)();
+    m_prompts.showModal(window);
 }
 
 void MainWindow::buildStatusBar()

@@ -13,6 +13,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTreeView;
+class UpdateSession;
 
 // The program's one window: the search box and button, the engine list, the results tree, the
 // selected server's files and login details, and the status line. It binds views to the lists of
@@ -37,6 +38,8 @@ private:
 
     void buildMenus();
     void openSettings();
+    // Opens the update window on the exchange that `start` begins.
+    void openUpdateWindow(void (UpdateSession::*start)());
     void buildStatusBar();
     void openSelectedEngine();
     void showSelectedServer();

@@ -13,10 +13,11 @@ QString described(const CommandLine &l)
         return l.error.isEmpty() ? u"error without words"_s : u"error"_s;
     const auto number = [](const char *name, std::optional<int> n) { return n ? name + QString::number(*n) : QString(); };
     const QString proxy = !l.useProxy ? QString() : *l.useProxy ? "proxy=" + l.proxyAddress + ':' + QString::number(l.proxyPort) : u"no-proxy"_s;
-    QStringList d{QStringList{"window", "search", "get", "connect", "help", "version"}.value(int(l.action)), l.home,
+    QStringList d{QStringList{"window", "search", "get", "connect", "update", "help", "version"}.value(int(l.action)), l.home,
                   l.verbose ? u"verbose"_s : QString(), number("max-search=", l.maxSearch), number("max-test=", l.maxTest), proxy,
                   l.engines.join(u','), l.test ? u"test"_s : QString(), l.json ? u"json"_s : QString(), l.searchText,
-                  QString::fromLatin1(l.link.toPercentEncoding(":/"))};
+                  QString::fromLatin1(l.link.toPercentEncoding(":/")), QStringList{"", "check", "engines", "clients"}.value(int(l.updateMode)),
+                  l.apply ? u"apply"_s : QString()};
     d.removeAll(QString());
     return d.join(u' ');
 }
@@ -52,6 +53,10 @@ TEST(CommandLine, SaysWhatEachLineAsksFor)
         {"no proxy", {"search", "--no-proxy", "x"}, "search no-proxy x"},
         {"engines", {"search", "--engine", "A", "--engine", "b c", "x"}, "search A,b c x"},
         {"engine with an empty name", {"search", "--engine", "", "x"}, "error"}, {"engine alone", {"search", "x", "--engine"}, "error"},
+        {"update check", {"--home", "/h", "update", "check"}, "update /h check"},
+        {"update engines applied", {"update", "--apply", "engines", "--verbose"}, "update verbose engines apply"},
+        {"update without what", {"update", "--apply"}, "error"}, {"update check applied", {"update", "check", "--apply"}, "error"},
+        {"update two things", {"update", "engines", "clients"}, "error"}, {"update news", {"update", "news"}, "error"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

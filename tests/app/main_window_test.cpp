@@ -4,6 +4,7 @@
 #include "platform/process_launcher.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -120,3 +121,40 @@ TEST_F(MainWindowTest, AClientAddedInTheOptionsIsTheOneGetFileStarts)
 }
 
 } // namespace
+
+// Help > "Check for Upgrade", then "Update Engines", against nginx: a newer version's text opens its
+// address; the engine list grows the window, and "Update" shows the merged engines at once.
+TEST_F(MainWindowTest, UpdateEnginesFromTheHelpMenuShowsTheMergedEnginesAtOnce)
+{
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(u"~quenmar/cgi-bin"_s);
+    writeBytes(root.filePath(u"~quenmar/cgi-bin/searchup.cgi"_s), "2 1 7 http://kestrune.example/get");
+    writeBytes(root.filePath(u"~quenmar/cgi-bin/enginesup.cgi"_s), "2026-12-01\nNew%20One\nhttp://new1/\nhttp://new1/?q=%s\n");
+    NginxPeer nginx(root.path());
+    ASSERT_TRUE(nginx.start()) << nginx.output().toStdString();
+    core.update().setServer({"127.0.0.1", nginx.port()});
+    const auto answered = [](QDialog &window, const QString &text) {
+        return QTest::qWaitFor([&] { return part<QLineEdit>(window, u"tCheck"_s)->text() == text; }, 10000);
+    };
+    int smallHeight = 0;
+    prompts.steps = {
+        [&](QDialog &window) {
+            ASSERT_TRUE(answered(window, u"new Version 2.1 Build 7 Available"_s));
+            smallHeight = window.height();
+            QTest::mouseClick(part<QLineEdit>(window, u"tCheck"_s), Qt::LeftButton);
+            window.close();
+        },
+        [&](QDialog &window) {
+            ASSERT_TRUE(answered(window, u"Engines were last updated on 2026-12-01"_s));
+            EXPECT_GT(window.height(), smallHeight + 150) << "the list and the button show";
+            click(window, u"UpdateBtn"_s);
+            EXPECT_FALSE(window.isVisible());
+        }};
+    part<QAction>(*window, u"CheckforUpgrade"_s)->trigger();
+    part<QAction>(*window, u"UpdateEngines"_s)->trigger();
+    EXPECT_EQ(prompts.shown, (QStringList{"updateCheckForm", "updateCheckForm"}));
+    EXPECT_EQ(shell.opened, QStringList{u"http://kestrune.example/get"_s});
+    const NodeTree &engines = core.enginesList();
+    ASSERT_EQ(engines.count(), 1) << "one engine listed: Count is the list's";
+    EXPECT_EQ(engines.text(1) + u' ' + engines.key(1), u"New One http://new1/?q=%s"_s);
+}

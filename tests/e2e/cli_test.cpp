@@ -274,6 +274,25 @@ TEST_F(HttpsTest, ThroughTheProxyTheTunnelCarriesTlsWhereTheProxyAllowsIt)
         << run.err.toStdString();
 }
 
+// The example resources of the README, served by nginx: what each exchange offers, and --apply.
+TEST_F(CliTest, UpdatePrintsTheOfferAndAppliesIt)
+{
+    QDir(pages.path()).mkpath(u"~quenmar/cgi-bin"_s);
+    for (const char *name : {"searchup.cgi", "enginesup.cgi", "clients.txt"})
+        writeBytes(pages.filePath(u"~quenmar/cgi-bin/"_s + QLatin1String(name)), readBytes(QStringLiteral(KESTRUNE_RESOURCES "/update/") + QLatin1String(name)));
+    qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1:" + QByteArray::number(nginx.port()));
+    const Outcome check = kestrune(u"update check"_s), engines = kestrune(u"update engines"_s), clients = kestrune(u"update clients --apply"_s);
+    qunsetenv("KESTRUNE_UPDATE_SERVER");
+    EXPECT_EQ(check.status + engines.status + clients.status, 0) << check.err.toStdString() << engines.err.toStdString() << clients.err.toStdString();
+    EXPECT_EQ(check.out, "") << "the example is this version";
+    EXPECT_EQ(engines.out, "Mojeek\thttps://www.mojeek.com/\thttps://www.mojeek.com/search?q=%s+ftp\n"
+                           "DuckDuckGo Lite\thttps://lite.duckduckgo.com/\thttps://lite.duckduckgo.com/lite/?q=%s+ftp\n");
+    EXPECT_EQ(clients.out, "lftp whole folder\t-f \"%s\"\n");
+    const Profile profile(home.path());
+    EXPECT_EQ(profile.ReadProfile(kSettingsFile, u"Clients"_s, u"Client3"_s, {}), u"lftp whole folder"_s);
+    EXPECT_TRUE(readBytes(home.filePath(u"lftp whole folder.scr"_s)).startsWith("set net:max-retries 3\r\nopen -p \"%o\" -- \"%h\"\r\n"));
+}
+
 // A command that cannot run: its exit status, and a reason on standard error.
 TEST_F(CliTest, ACommandThatCannotRunExitsWithItsStatusAndSaysWhy)
 {
@@ -287,9 +306,13 @@ TEST_F(CliTest, ACommandThatCannotRunExitsWithItsStatusAndSaysWhy)
         {"stored max_search 0", stored(u"max_search"_s), u"search x"_s, 2, "at least 1"},
         {"stored max_test 0", stored(u"max_test"_s), u"search --test x"_s, 2, "at least 1"},
         {"hand-off refused", [] {}, u"connect 'ftp://bad;host/a.mp3'"_s, 1, "Client: the link's host is not a host name or an IP address\n"},
+        {"update server refuses", [] { qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1:" + QByteArray::number(freePort())); },
+         u"update check"_s, 1, "update failed: Connection refused\n"},
+        {"update server not HOST:PORT", [] { qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1"); }, u"update engines"_s, 2, "HOST:PORT"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
+        qunsetenv("KESTRUNE_UPDATE_SERVER");
         QFile::remove(catalogueFile());
         QFile::remove(confFile());
         c.arrange();

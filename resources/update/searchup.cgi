@@ -1,0 +1,1 @@
+2 0 0 https://kestrune.org/download/
