@@ -75,7 +75,7 @@ TEST(ClientList, ReadsTheAnnouncedRecordsAsFarAsTheyGo)
     EXPECT_EQ(answer.clients, expected);
 
     const struct { const char *name; QByteArray body; int clients; bool ok; } rows[] = {
-        {"none", "d\n0\n", 0, true},
+        {"none", "d\n0\n", 0, true}, {"more than announced", "d\n1\na\nx\n{--\ns\n--}\nb\ny\n{--\nt\n--}\n", 1, true},
         {"a record without markers still counts", "d\n2\na\nx\n{--\ns\n--}\nb\ny\nc\n", 1, true},
         {"markers are looked for past the lines", "d\n2\na\nx\nb\ny\n{--\ns\n--}\nc\nz\n{--\nt\n--}\n", 2, true},
         {"a name that cannot be a file", "d\n2\n../x\ny\n{--\ns\n--}\nok\nz\n{--\nt\n--}\n", 1, true},

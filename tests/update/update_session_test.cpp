@@ -101,6 +101,7 @@ TEST_F(UpdateSessionTest, AllThreeExchangesWithNginxDirectlyAndThroughTinyproxy)
 
         EXPECT_EQ(exchange(&UpdateSession::checkForClients), QString());
         EXPECT_EQ(session.checkText(), u"Clients were last updated on 2026-11-30"_s);
+        EXPECT_TRUE(session.listShown());
         ASSERT_EQ(session.candidates().count(), 2) << "lftp is known; LFTP is another name";
         session.candidates().setChecked(2, false);
         ASSERT_EQ(session.UpdateBtnClick(), UpdateSession::Merged::Yes);
@@ -154,10 +155,12 @@ TEST_F(UpdateSessionTest, AResponseEndsAtItsLengthOrAtTheClose)
     }
 }
 
-TEST_F(UpdateSessionTest, SilenceRefusalAndBadLengthsShowErrorOccured)
+TEST_F(UpdateSessionTest, ErrorsAndAnOfferOfNothing)
 {
     ScriptedServer silent, badLength([](ScriptedServer::Connection &c) {
         QTcpSocket *socket = c.socket;
+        if (c.request.contains("clients.txt"))
+            return ScriptedServer::reply(c, "HTTP/1.0 200 OK\r\n\r\nd\n1\nlftp\nx\n{--\n--}\n");
         socket->write("HTTP/1.0 200 OK\r\nContent-Length: many\r\n\r\nd\n");
         QTimer::singleShot(200, socket, [=] { socket->disconnectFromHost(); });
     });
@@ -177,6 +180,15 @@ TEST_F(UpdateSessionTest, SilenceRefusalAndBadLengthsShowErrorOccured)
     EXPECT_TRUE(texts.contains({u"Error occured"_s}));
     EXPECT_EQ(session.checkText(), u"Engines were last updated on d"_s);
     EXPECT_TRUE(session.listShown()) << "an empty list shows all the same";
+    if (const ReadOnlyFolder readOnly(home.path()); readOnly.effective()) {
+        EXPECT_EQ(session.UpdateBtnClick(), UpdateSession::Merged::NotWritten);
+        EXPECT_EQ(session.checkText(), u"Error occured: settings.dat could not be written"_s);
+        EXPECT_EQ(readBytes(home.filePath(kSettingsFile)), kSettings);
+    }
+
+    EXPECT_EQ(exchange(&UpdateSession::checkForClients), QString());
+    EXPECT_EQ(session.checkText(), u"No new clients added..."_s) << "lftp is known";
+    EXPECT_FALSE(session.listShown());
 }
 
 } // namespace
