@@ -35,7 +35,6 @@ struct CommandLine
     // update
     UpdateMode updateMode = UpdateMode::None;
     bool apply = false; // --apply: merge every candidate
-
 };
 
 // `arguments` are the raw argument bytes, program name first.

@@ -40,7 +40,11 @@ UpdateSession::UpdateSession(Services services, TimeLimits limits, QObject *pare
     });
     connect(m_updateSock, &SocketArray::connected, this, &UpdateSession::connected);
     connect(m_updateSock, &SocketArray::dataArrival, this, &UpdateSession::dataArrival);
-    connect(m_updateSock, &SocketArray::closed, this, &UpdateSession::ParseUpdateResponse);
+    connect(m_updateSock, &SocketArray::closed, this, [this] {
+        // Whatever is still buffered belongs to the response.
+        m_updateSock->appendAllTo(kUpdateSock, m_receiveBuffer);
+        ParseUpdateResponse();
+    });
     connect(m_updateSock, &SocketArray::error, this,
             [this](int, const SocketFailure &failure) { failed(failure.text); });
     load();
