@@ -122,14 +122,16 @@ TEST_F(MainWindowTest, AClientAddedInTheOptionsIsTheOneGetFileStarts)
 
 } // namespace
 
-// Help > "Check for Upgrade", then "Update Engines", against nginx: a newer version's text opens its
-// address; the engine list grows the window, and "Update" shows the merged engines at once.
-TEST_F(MainWindowTest, UpdateEnginesFromTheHelpMenuShowsTheMergedEnginesAtOnce)
+// Help > "Check for Upgrade", "Update Engines" and "Update Clients" against nginx: a newer
+// version's text opens its address; a list grows the window, and "Update" merges it: the engine
+// list shows the merged engines at once.
+TEST_F(MainWindowTest, TheHelpMenusUpdatesMergeWhatNginxOffers)
 {
     QTemporaryDir root;
     QDir(root.path()).mkpath(u"~quenmar/cgi-bin"_s);
     writeBytes(root.filePath(u"~quenmar/cgi-bin/searchup.cgi"_s), "2 1 7 http://kestrune.example/get");
     writeBytes(root.filePath(u"~quenmar/cgi-bin/enginesup.cgi"_s), "2026-12-01\nNew%20One\nhttp://new1/\nhttp://new1/?q=%s\n");
+    writeBytes(root.filePath(u"~quenmar/cgi-bin/clients.txt"_s), "2026-11-30\n1\nncftp\n%s\n{--\nopen %h\n--}\n");
     NginxPeer nginx(root.path());
     ASSERT_TRUE(nginx.start()) << nginx.output().toStdString();
     core.update().setServer({"127.0.0.1", nginx.port()});
@@ -149,10 +151,15 @@ TEST_F(MainWindowTest, UpdateEnginesFromTheHelpMenuShowsTheMergedEnginesAtOnce)
             EXPECT_GT(window.height(), smallHeight + 150) << "the list and the button show";
             click(window, u"UpdateBtn"_s);
             EXPECT_FALSE(window.isVisible());
+        },
+        [&](QDialog &window) {
+            ASSERT_TRUE(answered(window, u"Clients were last updated on 2026-11-30"_s));
+            click(window, u"UpdateBtn"_s);
         }};
-    part<QAction>(*window, u"CheckforUpgrade"_s)->trigger();
-    part<QAction>(*window, u"UpdateEngines"_s)->trigger();
-    EXPECT_EQ(prompts.shown, (QStringList{"updateCheckForm", "updateCheckForm"}));
+    for (const QString &entry : {u"CheckforUpgrade"_s, u"UpdateEngines"_s, u"UpdateClients"_s})
+        part<QAction>(*window, entry)->trigger();
+    EXPECT_EQ(prompts.shown, QStringList(3, u"updateCheckForm"_s));
+    EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Clients"_s, u"Client2"_s, {}), u"ncftp"_s);
     EXPECT_EQ(shell.opened, QStringList{u"http://kestrune.example/get"_s});
     const NodeTree &engines = core.enginesList();
     ASSERT_EQ(engines.count(), 1) << "one engine listed: Count is the list's";
