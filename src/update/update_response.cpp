@@ -72,6 +72,15 @@ UpdateAnswer failed(UpdateAnswer answer, const char *why)
     return answer;
 }
 
+// The line that starts a list, shown as the list's date; false when there is none.
+bool takeDate(BodyReader &body, UpdateAnswer &answer)
+{
+    const auto date = body.line();
+    if (date)
+        answer.date = text(*date);
+    return date.has_value();
+}
+
 UpdateAnswer versionAnswer(BodyReader body)
 {
     UpdateAnswer answer;
@@ -93,10 +102,8 @@ UpdateAnswer versionAnswer(BodyReader body)
 UpdateAnswer engineList(BodyReader body)
 {
     UpdateAnswer answer;
-    const auto date = body.line();
-    if (!date)
+    if (!takeDate(body, answer))
         return failed(answer, "the engine list has no date line");
-    answer.date = text(*date);
     QSet<QByteArray> templates;
     std::string buffer;
     for (;;) {
@@ -121,10 +128,8 @@ UpdateAnswer engineList(BodyReader body)
 UpdateAnswer clientList(BodyReader body)
 {
     UpdateAnswer answer;
-    const auto date = body.line();
-    if (!date)
+    if (!takeDate(body, answer))
         return failed(answer, "the client list has no date line");
-    answer.date = text(*date);
     const auto countLine = body.line();
     if (!countLine)
         return failed(answer, "the client list has no line with the number of clients");
