@@ -59,22 +59,31 @@ QByteArray updateRequest(const UpdateServer &server, UpdateMode mode, bool throu
     return http10Request("http://" + server.host + port + path, server.host, true, "Holmvane [en] (Win98; U)");
 }
 
-Reception receptionState(QByteArrayView received)
+std::optional<ResponseHeader> readResponseHeader(QByteArrayView received)
 {
-    // The header's own Content-Length: a body that happens to hold those words announces nothing.
     const qsizetype headerEnd = received.indexOf(kHeaderEnd);
     if (headerEnd < 0)
-        return Reception::Incomplete;
-    const QByteArrayView header = received.first(headerEnd + 2);
-    const qsizetype name = headerLine(header, kContentLength);
+        return std::nullopt;
+    ResponseHeader header{.bodyStart = headerEnd + kHeaderEnd.size()};
+    const QByteArrayView lines = received.first(headerEnd + 2);
+    const qsizetype name = headerLine(lines, kContentLength);
     if (name < 0)
-        return Reception::Incomplete;
+        return header;
     const qsizetype valueStart = name + kContentLength.size();
-    const QByteArrayView value = header.sliced(valueStart, header.indexOf('\n', valueStart) - valueStart);
+    const QByteArrayView value = lines.sliced(valueStart, lines.indexOf('\n', valueStart) - valueStart);
     bool ok = false;
-    const qint64 length = value.trimmed().toLongLong(&ok);
-    if (!ok || length < 0)
+    header.length = value.trimmed().toLongLong(&ok);
+    header.badLength = !ok || header.length < 0;
+    if (header.badLength)
+        header.length = -1;
+    return header;
+}
+
+Reception receptionState(const ResponseHeader &header, qsizetype receivedBytes)
+{
+    if (header.badLength)
         return Reception::BadLength;
-    const qint64 body = received.size() - headerEnd - kHeaderEnd.size();
-    return body >= length ? Reception::Complete : Reception::Incomplete;
+    if (header.length >= 0 && receivedBytes - header.bodyStart >= header.length)
+        return Reception::Complete;
+    return Reception::Incomplete;
 }

@@ -27,11 +27,21 @@ struct UpdateServer
 // (its port written out when it is not 80, so that the proxy reaches it).
 QByteArray updateRequest(const UpdateServer &server, UpdateMode mode, bool throughProxy);
 
-// How far a response has come, by its Content-Length. The length counts once the header has
-// ended; without one the response ends when the server closes.
+// What the header of a response announces about its length.
+struct ResponseHeader
+{
+    qsizetype bodyStart = 0; // behind the first CR LF CR LF
+    qint64 length = -1;      // the Content-Length; -1 when there is none
+    bool badLength = false;  // a Content-Length that is not a number
+};
+// Nothing until the header has ended. Only the header's own Content-Length line counts: a body
+// that happens to hold those words announces nothing.
+std::optional<ResponseHeader> readResponseHeader(QByteArrayView received);
+
+// How far a response has come. Without a Content-Length it ends when the server closes.
 enum class Reception {
     Incomplete,  // wait for more, or for the close
     Complete,    // the body has reached the announced length
     BadLength,   // the announced length is not a number; wait for the close all the same
 };
-Reception receptionState(QByteArrayView received);
+Reception receptionState(const ResponseHeader &header, qsizetype receivedBytes);

@@ -87,6 +87,8 @@ void UpdateSession::start(UpdateMode mode)
     m_updateSock->destroy(kUpdateSock);
     m_updateMode = mode;
     m_receiveBuffer.clear();
+    m_header.reset();
+    m_headerSearched = 0;
     m_updateSock->create(kUpdateSock);
     const Preferences &preferences = m_services.preferences;
     if (preferences.useProxy)
@@ -114,7 +116,15 @@ void UpdateSession::dataArrival()
         return;
     }
     setCheckText(QStringLiteral("Receiving info %1").arg(m_receiveBuffer.size()));
-    switch (receptionState(m_receiveBuffer)) {
+    // Each byte is searched once for the header's end, whatever the number of arrivals.
+    if (!m_header) {
+        if (m_receiveBuffer.indexOf("\r\n\r\n", std::max<qsizetype>(0, m_headerSearched - 3)) < 0) {
+            m_headerSearched = m_receiveBuffer.size();
+            return;
+        }
+        m_header = readResponseHeader(m_receiveBuffer);
+    }
+    switch (receptionState(*m_header, m_receiveBuffer.size())) {
     case Reception::Complete:
         ParseUpdateResponse();
         break;

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QVector>
 
+#include <optional>
+
 class Profile;
 class Shell;
 class SocketArray;
@@ -110,6 +112,9 @@ private:
 
     UpdateMode m_updateMode = UpdateMode::None;
     QByteArray m_receiveBuffer;
+    // Read once the header has ended; until then, how far the search for its end has come.
+    std::optional<ResponseHeader> m_header;
+    qsizetype m_headerSearched = 0;
     bool m_linkActive = false;
     QString m_linkAddress;
     QString m_updateDate;
