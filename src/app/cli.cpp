@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileDevice>
 #include <QIODevice>
 #include <QSocketNotifier>
@@ -371,10 +370,10 @@ int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     // The window's way: its controls take their first values, then the exchange starts.
     update.load();
     QString failure;
-    QEventLoop exchange;
-    QObject::connect(&update, &UpdateSession::exchangeEnded, &exchange, [&](const QString &reason) {
+    QObject guard;
+    QObject::connect(&update, &UpdateSession::exchangeEnded, &guard, [&failure](const QString &reason) {
         failure = reason;
-        exchange.quit();
+        QCoreApplication::exit(0);
     });
     switch (line.updateMode) {
     case UpdateMode::Version:
@@ -389,7 +388,7 @@ int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     case UpdateMode::None:
         return 2;
     }
-    exchange.exec();
+    QCoreApplication::exec();
     if (!failure.isEmpty())
         return fail(failure);
 

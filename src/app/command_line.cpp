@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "platform/endpoint.h"
 #include "prefs/preferences.h"
 
 #include <algorithm>
@@ -121,13 +122,12 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             (arg == "--max-search" ? line.maxSearch : line.maxTest) = n;
         } else if (arg == "--proxy") {
             const auto text = value();
-            const qsizetype colon = text ? text->lastIndexOf(':') : -1;
-            const auto port = colon > 0 ? positiveNumber(text->mid(colon + 1), kHighestPort) : std::nullopt;
-            if (!port)
+            const auto proxy = text ? parseEndpoint(*text) : std::nullopt;
+            if (!proxy)
                 return usageError(QStringLiteral("--proxy needs HOST:PORT with a port from 1 to 65535"));
             line.useProxy = true;
-            line.proxyAddress = QString::fromLocal8Bit(text->left(colon));
-            line.proxyPort = *port;
+            line.proxyAddress = QString::fromLocal8Bit(proxy->host);
+            line.proxyPort = proxy->port;
         } else if (arg == "--engine") {
             const auto name = value();
             if (!name || name->isEmpty())

@@ -14,7 +14,6 @@
 
 namespace {
 
-const QString kClients = QStringLiteral("Clients");
 
 // Blanks only: a template's line breaks are part of it.
 QString withoutSpaces(const QString &text)
@@ -28,15 +27,6 @@ QString withoutSpaces(const QString &text)
     return text.sliced(start, end - start);
 }
 
-bool writeTemplate(const QString &path, const QByteArray &bytes)
-{
-    QString reason;
-    if (writeWholeFile(path, bytes, &reason))
-        return true;
-    qCWarning(lcFtpClient).noquote() << "cannot write the client template" << path << ':' << reason;
-    return false;
-}
-
 } // namespace
 
 bool isClientName(const QString &stored)
@@ -48,6 +38,15 @@ bool isClientName(const QString &stored)
             return false;
     }
     return true;
+}
+
+bool WriteScriptFile(const QString &path, QByteArrayView script)
+{
+    QString reason = QStringLiteral("the client's name cannot name a file");
+    if (!path.isEmpty() && writeWholeFile(path, script.toByteArray() + "\r\n", &reason))
+        return true;
+    qCWarning(lcFtpClient).noquote() << "cannot write the client template" << path << ':' << reason;
+    return false;
 }
 
 QString clientTemplatePath(const QString &folder, const QString &name)
@@ -70,13 +69,13 @@ void ClientRegistry::load()
     // Numbers past the last "Client" key would only list empty names: a "Count" that is far too
     // large (edited by hand, or by a faulty update) must not fill memory.
     int last = 0;
-    for (const QString &key : settings.keys(kClients)) {
+    for (const QString &key : settings.keys(kClientsSection)) {
         if (key.startsWith(u"client", Qt::CaseInsensitive))
             last = std::max(last, QStringView(key).sliced(6).toInt());
     }
-    const int count = std::min(profileText(settings.value(kClients, QStringLiteral("Count")).value_or(QString())).toInt(), last);
+    const int count = std::min(profileText(settings.value(kClientsSection, QStringLiteral("Count")).value_or(QString())).toInt(), last);
     for (int i = 1; i <= count; ++i)
-        m_names.append(profileText(settings.value(kClients, QStringLiteral("Client%1").arg(i)).value_or(QString())));
+        m_names.append(profileText(settings.value(kClientsSection, QStringLiteral("Client%1").arg(i)).value_or(QString())));
 }
 
 QString ClientRegistry::programFolder() const
@@ -120,7 +119,7 @@ ClientRegistry::Saved ClientRegistry::save(const ClientForm &form, bool editing,
     if (script.isEmpty())
         return Saved::Yes;
     const QString path = clientTemplatePath(m_profile.programFolder(), name);
-    return !path.isEmpty() && writeTemplate(path, script.toUtf8() + "\r\n") ? Saved::Yes : Saved::NotWritten;
+    return WriteScriptFile(path, script.toUtf8()) ? Saved::Yes : Saved::NotWritten;
 }
 
 bool ClientRegistry::remove(int position)
@@ -138,9 +137,9 @@ bool ClientRegistry::remove(int position)
 bool ClientRegistry::rewrite(const QStringList &names)
 {
     return m_profile.edit(kSettingsFile, [&names](IniDocument &settings) {
-        settings.removeSection(kClients);
-        settings.setValue(kClients, QStringLiteral("Count"), QString::number(names.size()));
+        settings.removeSection(kClientsSection);
+        settings.setValue(kClientsSection, QStringLiteral("Count"), QString::number(names.size()));
         for (int i = 0; i < names.size(); ++i)
-            settings.setValue(kClients, QStringLiteral("Client%1").arg(i + 1), names[i]);
+            settings.setValue(kClientsSection, QStringLiteral("Client%1").arg(i + 1), names[i]);
     });
 }

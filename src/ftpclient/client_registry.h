@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +16,16 @@ struct ClientForm
     QString script;      // the "<name>.scr" template; empty keeps the file there is
 };
 
+// The section of settings.dat that lists the clients.
+inline const QString kClientsSection = QStringLiteral("Clients");
+
 // Whether a settings.dat text can name a client: a section header's text and a file name of the
 // program folder, which the profile reader hands back whole.
 bool isClientName(const QString &stored);
+
+// Replaces a client template (at clientTemplatePath(), empty when there is none) with `script`
+// and one more CR LF, atomically; false, and logged, when it cannot be written.
+bool WriteScriptFile(const QString &path, QByteArrayView script);
 
 // The template file of client `name` (a settings.dat text): "<name>.scr" in `folder`, its file
 // name made of the name's bytes. Empty when the name cannot be a file name of that folder.

@@ -2,10 +2,17 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
+
 // An ASCII control byte: it would break a request line, or act on a terminal.
 inline bool isControlByte(char c)
 {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
+
+inline bool hasControlByte(QByteArrayView text)
+{
+    return std::any_of(text.begin(), text.end(), isControlByte);
 }
 
 // The first "%s" in either letter case ("%S" too), or -1: where a query template takes the search

@@ -11,8 +11,12 @@
 //   shell (the seams tests replace); gui/ holds the desktop's own Shell.
 // - writeWholeFile (whole_file): a file replaced atomically.
 // - byte_text: one byte, one character, both ways. TimeLimits: every time and size limit.
+// - endpoint: a port number and HOST:PORT as users and URLs write them. http: the HTTP/1.0
+//   request text and a header's value, for the page fetch and the update exchange.
 
 #include "platform/byte_text.h"
+#include "platform/endpoint.h"
+#include "platform/http.h"
 #include "platform/ini_file.h"
 #include "platform/launcher.h"
 #include "platform/node_tree.h"

@@ -1,6 +1,7 @@
 #include "platform/socket_array.h"
 
 #include "platform/detail/logging.h"
+#include "platform/endpoint.h"
 
 #include <QHostAddress>
 #include <QSslConfiguration>
@@ -173,7 +174,7 @@ void SocketArray::connectTo(int index, const QString &host, int port)
         fail(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("no host name given")});
         return;
     }
-    if (port < 1 || port > 65535) {
+    if (port < 1 || port > kHighestPort) {
         fail(index, {SocketFailure::Kind::InvalidAddress, QStringLiteral("port %1 is outside 1..65535").arg(port)});
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/endpoint.h"
+
 #include <QString>
 
 #include <memory>
@@ -32,9 +34,8 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
-// What a limit of open connections and a port may be, wherever they are set.
+// What a limit of open connections may be, wherever it is set.
 inline constexpr int kMostSockets = 10000;
-inline constexpr int kHighestPort = 65535;
 
 // How the links list shows a server's files. The stored number is the value; a stored number
 // outside these lists nothing.

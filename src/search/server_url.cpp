@@ -1,5 +1,6 @@
 #include "search/server_url.h"
 
+#include "platform/endpoint.h"
 #include "search/detail/byte_scan.h"
 
 namespace {
@@ -63,11 +64,8 @@ ServerAddress ParseServer(QByteArrayView server)
     const HostAndPort split = SplitHostAndPort(h);
     ServerAddress address;
     address.host = split.host;
-    if (split.port) {
-        bool ok = false;
-        const int port = QByteArray::fromRawData(split.port->data(), split.port->size()).toInt(&ok);
-        address.port = ok && port >= 1 && port <= 65535 ? port : kDefaultFtpPort;
-    }
+    if (split.port)
+        address.port = portNumber(*split.port).value_or(kDefaultFtpPort);
     return address;
 }
 

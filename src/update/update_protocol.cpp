@@ -1,25 +1,11 @@
 #include "update/update_protocol.h"
 
-#include "platform/http_request.h"
+#include "platform/endpoint.h"
+#include "platform/http.h"
 
 namespace {
 
 constexpr QByteArrayView kHeaderEnd = "\r\n\r\n";
-constexpr QByteArrayView kContentLength = "content-length:";
-
-// The first `name` at the start of a header line, ignoring letter case.
-qsizetype headerLine(QByteArrayView header, QByteArrayView name)
-{
-    for (qsizetype at = 0; at + name.size() <= header.size();) {
-        if (QByteArrayView(header.sliced(at, name.size())).compare(name, Qt::CaseInsensitive) == 0)
-            return at;
-        const qsizetype lf = header.indexOf('\n', at);
-        if (lf < 0)
-            break;
-        at = lf + 1;
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -40,14 +26,10 @@ QByteArray requestName(UpdateMode mode)
 
 std::optional<UpdateServer> UpdateServer::fromText(QByteArrayView text)
 {
-    const qsizetype colon = text.lastIndexOf(':');
-    if (colon <= 0)
+    const auto endpoint = parseEndpoint(text);
+    if (!endpoint)
         return std::nullopt;
-    bool ok = false;
-    const int port = text.sliced(colon + 1).toInt(&ok);
-    if (!ok || port < 1 || port > 65535)
-        return std::nullopt;
-    return UpdateServer{text.first(colon).toByteArray(), port};
+    return UpdateServer{endpoint->host, endpoint->port};
 }
 
 QByteArray updateRequest(const UpdateServer &server, UpdateMode mode, bool throughProxy)
@@ -65,14 +47,11 @@ std::optional<ResponseHeader> readResponseHeader(QByteArrayView received)
     if (headerEnd < 0)
         return std::nullopt;
     ResponseHeader header{.bodyStart = headerEnd + kHeaderEnd.size()};
-    const QByteArrayView lines = received.first(headerEnd + 2);
-    const qsizetype name = headerLine(lines, kContentLength);
-    if (name < 0)
+    const auto value = headerValue(received.first(headerEnd), "Content-Length");
+    if (!value)
         return header;
-    const qsizetype valueStart = name + kContentLength.size();
-    const QByteArrayView value = lines.sliced(valueStart, lines.indexOf('\n', valueStart) - valueStart);
     bool ok = false;
-    header.length = value.trimmed().toLongLong(&ok);
+    header.length = value->toLongLong(&ok);
     header.badLength = !ok || header.length < 0;
     if (header.badLength)
         header.length = -1;

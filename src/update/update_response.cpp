@@ -55,11 +55,6 @@ std::optional<int> wholeNumber(QByteArrayView text)
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-bool hasControlByte(QByteArrayView text)
-{
-    return std::any_of(text.begin(), text.end(), isControlByte);
-}
-
 QString text(QByteArrayView bytes)
 {
     return QString::fromLatin1(bytes);

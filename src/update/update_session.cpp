@@ -5,7 +5,6 @@
 #include "ftpclient/client_registry.h"
 #include "platform/shell.h"
 #include "platform/socket_array.h"
-#include "platform/whole_file.h"
 #include "prefs/preferences.h"
 #include "update/detail/logging.h"
 
@@ -15,16 +14,6 @@ namespace {
 constexpr int kUpdateSock = 0;
 
 const QString kErrorOccured = QStringLiteral("Error occured");
-const QString kClients = QStringLiteral("Clients");
-
-// The template file gets the script and one more line end. A file that cannot be written is
-// skipped: the client's entries are in settings.dat already.
-void WriteScriptFile(const QString &path, const QString &text)
-{
-    QString reason;
-    if (path.isEmpty() || !writeWholeFile(path, text.toLatin1() + "\r\n", &reason))
-        qCWarning(lcUpdate).noquote() << "the client template" << path << "was not written:" << reason;
-}
 
 } // namespace
 
@@ -62,8 +51,7 @@ void UpdateSession::load()
 
 void UpdateSession::unload()
 {
-    m_updateSock->destroy(kUpdateSock);
-    m_silence.stop();
+    closeSock();
     m_candidates.clear();
 }
 
@@ -84,7 +72,7 @@ void UpdateSession::checkForClients()
 
 void UpdateSession::start(UpdateMode mode)
 {
-    m_updateSock->destroy(kUpdateSock);
+    closeSock();
     m_updateMode = mode;
     m_receiveBuffer.clear();
     m_header.reset();
@@ -137,10 +125,15 @@ void UpdateSession::dataArrival()
     }
 }
 
-void UpdateSession::failed(const QString &reason)
+void UpdateSession::closeSock()
 {
     m_updateSock->destroy(kUpdateSock);
     m_silence.stop();
+}
+
+void UpdateSession::failed(const QString &reason)
+{
+    closeSock();
     setCheckText(kErrorOccured);
     qCInfo(lcUpdate).noquote() << "the exchange failed:" << reason;
     emit exchangeEnded(reason);
@@ -148,8 +141,7 @@ void UpdateSession::failed(const QString &reason)
 
 void UpdateSession::ParseUpdateResponse()
 {
-    m_updateSock->destroy(kUpdateSock);
-    m_silence.stop();
+    closeSock();
     setCheckText(QStringLiteral("Analysing data..."));
     const QString failure = showAnswer(::ParseUpdateResponse(m_receiveBuffer, m_updateMode));
     if (!failure.isEmpty()) {
@@ -281,21 +273,22 @@ bool UpdateSession::SaveNewClients()
     const int rows = m_candidates.count();
     QList<int> ticked;
     const bool stored = m_services.profile.edit(kSettingsFile, [&](IniDocument &settings) {
-        const int c = profileText(settings.value(kClients, QStringLiteral("Count")).value_or(QString())).toInt();
+        const int c = profileText(settings.value(kClientsSection, QStringLiteral("Count")).value_or(QString())).toInt();
         // Rows go to their own numbers: an unticked row leaves its number unwritten.
         for (int i = 1; i <= rows; ++i) {
             if (!m_candidates.checked(i))
                 continue;
-            settings.setValue(kClients, QStringLiteral("Client%1").arg(c + i), m_candidates.text(i));
+            settings.setValue(kClientsSection, QStringLiteral("Client%1").arg(c + i), m_candidates.text(i));
             settings.setValue(m_candidates.text(i), QStringLiteral("Args"), m_clientArgs.value(i));
             ticked.append(i);
         }
-        settings.setValue(kClients, QStringLiteral("Count"), QString::number(c + rows));
+        settings.setValue(kClientsSection, QStringLiteral("Count"), QString::number(c + rows));
     });
     if (!stored)
         return false;
+    // A template that cannot be written is skipped: the client's entries are in settings.dat.
     for (const int i : std::as_const(ticked))
-        WriteScriptFile(clientTemplatePath(m_services.profile.programFolder(), m_candidates.text(i)), m_clientScripts.value(i));
+        WriteScriptFile(clientTemplatePath(m_services.profile.programFolder(), m_candidates.text(i)), m_clientScripts.value(i).toLatin1());
     return true;
 }
 

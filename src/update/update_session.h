@@ -89,6 +89,8 @@ private:
     void start(UpdateMode mode);
     void connected();
     void dataArrival();
+    // Ends the connection and its time limit; nothing of the exchange arrives after it.
+    void closeSock();
     void failed(const QString &reason);
     void ParseUpdateResponse();
     // Shows what the answer holds; returns why it fails, or nothing.

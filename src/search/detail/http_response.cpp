@@ -32,15 +32,6 @@ qsizetype findAny(QByteArrayView text, QByteArrayView bytes, qsizetype from = 0)
     return text.size();
 }
 
-QByteArrayView trimmed(QByteArrayView text)
-{
-    while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t'))
-        text = text.sliced(1);
-    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.chop(1);
-    return text;
-}
-
 QByteArray resolveLocation(QByteArray location, QByteArrayView base)
 {
     const qsizetype fragment = location.indexOf('#');
@@ -48,7 +39,7 @@ QByteArray resolveLocation(QByteArray location, QByteArrayView base)
         location.truncate(fragment); // never sent
     // A blank would end the request line's address; any other control byte makes it unusable.
     location.replace(" ", "%20");
-    if (location.isEmpty() || std::any_of(location.begin(), location.end(), isControlByte))
+    if (location.isEmpty() || hasControlByte(location))
         return {};
     // An address that ends at its host, query or not, asks for "/": the host must end where the path starts.
     const auto withPath = [](QByteArray address, qsizetype hostStart) {
@@ -125,25 +116,12 @@ int statusCode(QByteArrayView statusLine)
     return endsThere ? code : 0;
 }
 
-QByteArray headerValue(QByteArrayView header, QByteArrayView name)
-{
-    qsizetype at = header.indexOf('\n');
-    while (at >= 0) {
-        const qsizetype start = at + 1;
-        at = header.indexOf('\n', start);
-        const QByteArrayView line = header.sliced(start, (at < 0 ? header.size() : at) - start);
-        if (line.size() > name.size() && line[name.size()] == ':' && startsWithNoCase(line, name))
-            return trimmed(line.sliced(name.size() + 1)).toByteArray();
-    }
-    return {};
-}
-
 qsizetype expectedResponseSize(QByteArrayView response, qsizetype cap)
 {
     const qsizetype end = headerEnd(response);
     if (end < 0)
         return -1;
-    const QByteArray value = headerValue(response.first(end), "Content-Length");
+    const QByteArray value = headerValue(response.first(end), "Content-Length").value_or(QByteArray());
     if (value.isEmpty())
         return -1;
     qsizetype length = 0;
@@ -172,5 +150,5 @@ QByteArray redirectTarget(QByteArrayView response, QByteArrayView requestUrl)
     default:
         return {};
     }
-    return resolveLocation(headerValue(response.first(end), "Location"), requestUrl);
+    return resolveLocation(headerValue(response.first(end), "Location").value_or(QByteArray()), requestUrl);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/http.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -12,9 +14,6 @@ qsizetype headerEnd(QByteArrayView response);
 QByteArrayView statusLine(QByteArrayView response);
 // The status line's three-digit code, or 0.
 int statusCode(QByteArrayView statusLine);
-// The value of the first header line called `name` (any letter case), without the blanks around
-// it; empty when there is none. `header` is the response up to headerEnd().
-QByteArray headerValue(QByteArrayView header, QByteArrayView name);
 
 // The whole response's size when its header is complete and names a Content-Length, capped: a
 // hint to size the page once instead of growing it piece by piece. -1 otherwise.

@@ -1,7 +1,8 @@
 #include "search/detail/query_url.h"
 
 #include "platform/byte_text.h"
-#include "platform/http_request.h"
+#include "platform/endpoint.h"
+#include "platform/http.h"
 
 namespace {
 
@@ -82,9 +83,7 @@ FetchTarget fetchTarget(QByteArrayView url)
     if (!target.knownScheme) {
         target.port = 0;
     } else if (colon >= 0) {
-        bool ok = false;
-        const int port = host.sliced(colon + 1).toByteArray().toInt(&ok);
-        target.port = ok && port >= 1 && port <= 65535 ? port : 0;
+        target.port = portNumber(host.sliced(colon + 1)).value_or(0);
     } else {
         target.port = target.tls ? kHttpsPort : kHttpPort;
     }
