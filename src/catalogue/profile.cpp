@@ -133,3 +133,14 @@ bool Profile::DeleteProfileSection(const QString &file, const QString &section)
         return true;
     return edit(file, [&](IniDocument &document) { document.removeSection(section); });
 }
+
+QString withoutSpaces(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text[start] == u' ')
+        ++start;
+    while (end > start && text[end - 1] == u' ')
+        --end;
+    return text.sliced(start, end - start);
+}

@@ -52,3 +52,7 @@ QString profileBoolText(bool value);
 // comes back out decoded as UTF-8 where the bytes are valid UTF-8, else one byte one character.
 QString storedText(const QString &typed);
 QString shownText(const QString &stored);
+
+// A typed box as the editors store it: without the spaces before and after it. Only spaces go: a
+// script's line breaks are part of it, and a tab is left to the checks that refuse it.
+QString withoutSpaces(const QString &text);

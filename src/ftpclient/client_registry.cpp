@@ -12,23 +12,6 @@
 
 #include <algorithm>
 
-namespace {
-
-
-// Blanks only: a template's line breaks are part of it.
-QString withoutSpaces(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
-        ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.sliced(start, end - start);
-}
-
-} // namespace
-
 bool isClientName(const QString &stored)
 {
     if (stored.isEmpty() || stored.size() > 254 || stored == u"." || stored == u"..")

@@ -210,6 +210,24 @@ void NodeTree::changed(Node *node, const QList<int> &roles)
     emit dataChanged(index, index, roles);
 }
 
+bool NodeTree::setKey(int index, const QString &key)
+{
+    Node *node = nodeAt(index);
+    if (!node)
+        return false;
+    if (node->key == key)
+        return true;
+    if (!key.isEmpty() && m_byKey.contains(key))
+        return false;
+    if (!node->key.isEmpty())
+        m_byKey.remove(node->key);
+    node->key = key;
+    if (!key.isEmpty())
+        m_byKey.insert(key, node);
+    changed(node, {KeyRole});
+    return true;
+}
+
 void NodeTree::setText(int index, const QString &text)
 {
     Node *node = nodeAt(index);

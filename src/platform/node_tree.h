@@ -57,6 +57,8 @@ public:
     // The index of the `row`-th child of `index` (0: the roots), or 0.
     int childAt(int index, int row) const;
 
+    // False, and nothing changes, when another node has the key.
+    bool setKey(int index, const QString &key);
     void setText(int index, const QString &text);
     void setTag(int index, const QVariant &tag);
     void setPicture(int index, Picture picture);

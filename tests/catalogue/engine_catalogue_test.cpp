@@ -1,7 +1,9 @@
 #include "catalogue/engine_catalogue.h"
+#include "catalogue/engine_editing.h"
 #include "catalogue/program_folder.h"
 #include "platform/node_tree.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -124,6 +126,75 @@ TEST_F(CatalogueTest, TheShippedCatalogueSwitchesOnEveryEngineAtADistinctTemplat
         EXPECT_TRUE(tree.key(i).startsWith(u"https://"_s) && tree.key(i).contains(u"%s"_s)) << tree.key(i).toStdString();
     }
     EXPECT_GE(listed, 7);
+}
+
+// A and B (ticked) loaded, then one "Update" each: the boxes come back trimmed, and the engines
+// read "name home template tick" where they are not the loaded ones ("B+": B as loaded, ticked).
+TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
+{
+    const QString taken = u"http://A/find?q=%s"_s;
+    const struct { EngineBoxes typed; EngineEdit outcome; int node; QString tree; QString boxes = {}; } cases[] = {
+        {{u"  C d "_s, u" http://c/ "_s, u" http://c/?q=%S "_s}, EngineEdit::Added, 3, u"A|B+|C d http://c/ http://c/?q=%S -"_s, u"C d|http://c/|http://c/?q=%S"_s},
+        {{u"B"_s, u"http://new/"_s, u"http://new/?%s"_s}, EngineEdit::Changed, 2, u"A|B http://new/ http://new/?%s +"_s},
+        {{u"B"_s, u""_s, u"http://B/find?q=%s"_s}, EngineEdit::Changed, 2, u"A|B  http://B/find?q=%s +"_s},
+        {{u"a"_s, u""_s, u"http://a2/%s"_s}, EngineEdit::Added, 3, u"A|B+|a  http://a2/%s -"_s},
+        {{u"été"_s, u""_s, u"http://e/%s"_s}, EngineEdit::Added, 3, u"A|B+|Ã©tÃ©  http://e/%s -"_s},
+        {{u"C"_s, u""_s, u" http://c/?q=% s"_s}, EngineEdit::NoPlaceholder, 0, u"A|B+"_s, u"C||http://c/?q=% s"_s},
+        {{u"   "_s, u""_s, u"http://c/%s"_s}, EngineEdit::NoName, 0, u"A|B+"_s},
+        {{u"C\tx"_s, u""_s, u"http://c/%s"_s}, EngineEdit::NotStorable, 0, u"A|B+"_s},
+        {{u"C"_s, u"http://c/\r\n"_s, u"http://c/%s"_s}, EngineEdit::NotStorable, 0, u"A|B+"_s},
+        {{u"C"_s, u""_s, u"http://c/%s"_s + QString(250, u'x')}, EngineEdit::NotStorable, 0, u"A|B+"_s},
+        {{u"C"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
+        {{u"B"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
+    };
+    for (const auto &c : cases) {
+        write({"A", "B"}, {"B"});
+        LoadEngines(tree, profile);
+        QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        EngineBoxes boxes = c.typed;
+        const EngineEditResult result = UpdateEngine(tree, boxes);
+        QStringList shown;
+        for (int i = 1; i <= tree.count(); ++i) {
+            QString mark = tree.checked(i) ? u"+"_s : u"-"_s;
+            const bool loaded = tree.key(i) == u"http://"_s + tree.text(i) + u"/find?q=%s"_s && tree.tag(i) == u"http://"_s + tree.text(i) + u'/';
+            shown << (loaded ? tree.text(i) + mark.remove(u'-') : QStringList{tree.text(i), tree.tag(i).toString(), tree.key(i), mark}.join(u' '));
+            EXPECT_EQ(tree.indexOf(tree.key(i)), i) << "found by its template";
+        }
+        const std::string what = (c.typed.name + u' ' + c.typed.query).toStdString();
+        EXPECT_TRUE(result.outcome == c.outcome && result.node == c.node) << what;
+        EXPECT_EQ(shown.join(u'|'), c.tree) << what;
+        EXPECT_EQ(tree.contains(u"http://B/find?q=%s"_s), c.tree.contains(u"B+"_s) || c.tree.contains(u"http://B/find"_s)) << "an old template is no key";
+        if (!c.boxes.isEmpty()) {
+            EXPECT_EQ(QStringList({boxes.name, boxes.url, boxes.query}).join(u'|'), c.boxes);
+        }
+    }
+}
+
+// "Done": the edited copy is the file's catalogue and the main list shows it. The main list's
+// unsaved ticks are stored first, so the copy's ticks (the file's when it was made) win; a deleted
+// engine leaves its section behind.
+TEST_F(CatalogueTest, FinishingTheEditorSavesTheCopyOverTheMainListsTicks)
+{
+    write({"A", "B", "C"}, {"A", "C"});
+    NodeTree edited{NodeTree::DisplayMode::CheckBoxes};
+    LoadEngines(tree, profile);
+    LoadEngines(edited, profile);
+    tree.setChecked(1, false);
+    tree.setChecked(2, true);
+    edited.remove(3);
+    ASSERT_TRUE(FinishEngineEditing(edited, tree, profile));
+    EXPECT_EQ(read({"Engines/Count", "Engines/Name1", "Engines/Name2", "Engines/Name3", "A/Active", "B/Active", "C/QUERY"}),
+              u"2|A|B|-|True|False|http://C/find?q=%s"_s);
+    EXPECT_TRUE(tree.count() == 2 && tree.checked(1) && !tree.checked(2));
+
+    // An unwritable file: nothing reloads, so the main list keeps what the user sees.
+    const QByteArray before = readBytes(path);
+    QFile::remove(path);
+    QDir().mkpath(path);
+    tree.setChecked(2, true);
+    EXPECT_FALSE(FinishEngineEditing(edited, tree, profile));
+    EXPECT_TRUE(tree.count() == 2 && tree.checked(2));
+    EXPECT_TRUE(QDir(path).removeRecursively() && before.size() > 0);
 }
 
 } // namespace
