@@ -1,5 +1,6 @@
 #include "update/ui/update_window.h"
 
+#include "platform/gui/twips.h"
 #include "update/update_session.h"
 
 #include <QEvent>
@@ -10,21 +11,15 @@
 
 namespace {
 
-// The design is in twips, at 15 twips a pixel.
-constexpr QRect fromTwips(int left, int top, int width, int height)
-{
-    return {left / 15, top / 15, width / 15, height / 15};
-}
-
 constexpr QRect kCheckText = fromTwips(255, 165, 3870, 330);
 constexpr QRect kList = fromTwips(1020, 765, 2070, 2490);
 constexpr QRect kUpdateBtn = fromTwips(1515, 3330, 1125, 330);
-constexpr int kWidth = 4305 / 15;
+constexpr int kWidth = fromTwips(4305);
 // At first only the text shows.
-constexpr int kSmallHeight = 630 / 15;
+constexpr int kSmallHeight = fromTwips(630);
 // With the list: the button's bottom and 450 twips, less the 360 that a dialog's caption and
 // frame take of the outer height.
-constexpr int kListHeight = (3330 + 330 + 450 - 360) / 15;
+constexpr int kListHeight = fromTwips(3330 + 330 + 450 - 360);
 
 } // namespace
 
