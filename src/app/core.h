@@ -82,6 +82,7 @@ public:
     const Profile &profile() const { return m_profile; }
     Profile &profile() { return m_profile; }
     PreferenceStore &preferenceStore() { return m_preferenceStore; }
+    Shell &shell() { return m_shell; }
     // Why settings.dat gives no catalogue, in words for the user (with why it could not be made,
     // when seeding failed); empty when it can be read.
     QString catalogueProblem() const;

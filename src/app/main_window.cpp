@@ -1,8 +1,12 @@
 #include "app/main_window.h"
 
+#include "app/about_box.h"
 #include "app/core.h"
 #include "app/detail/pictures.h"
+#include "catalogue/ui/engine_editor.h"
+#include "catalogue/ui/shown_text_delegate.h"
 #include "platform/gui/prompts.h"
+#include "platform/shell.h"
 #include "prefs/ui/options_dialog.h"
 #include "update/ui/update_window.h"
 
@@ -10,6 +14,7 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -19,12 +24,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -74,6 +82,7 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     auto *panes = new QSplitter(Qt::Horizontal, central);
     m_enginesView = makeTree(core.enginesList(), QStringLiteral("EnginesList"), m_pictures, panes);
     m_enginesView->setRootIsDecorated(false);
+    m_enginesView->setItemDelegate(new ShownTextDelegate(m_enginesView));
     m_ftpView = makeTree(core.ftpList(), QStringLiteral("FTPList"), m_pictures, panes);
 
     auto *detailsPane = new QWidget(panes);
@@ -81,6 +90,7 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     detailsLayout->setContentsMargins(0, 0, 0, 0);
     m_linksView = makeTree(core.linksList(), QStringLiteral("LinksList"), m_pictures, detailsPane);
     m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_linksView->viewport()->installEventFilter(this);
     detailsLayout->addWidget(m_linksView, 1);
     auto *info = new QGroupBox(QStringLiteral("Search Info:"), detailsPane);
     auto *form = new QFormLayout(info);
@@ -123,7 +133,12 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
         if (shownServer() != m_shown)
             showSelectedServer();
     });
-    connect(m_linksView, &QWidget::customContextMenuRequested, this, &MainWindow::showResultsMenu);
+    // The menu key opens the selected row's menu by that row.
+    connect(m_linksView, &QWidget::customContextMenuRequested, this, [this] {
+        const QModelIndexList selected = m_linksView->selectionModel()->selectedRows();
+        if (!selected.isEmpty())
+            showResultsMenu(m_linksView->viewport()->mapToGlobal(m_linksView->visualRect(selected.first()).center()));
+    });
 
     // Said once, when the window opens: otherwise every search would just find nothing. A file
     // with such a problem lists no engine, so one that does is not read a second time.
@@ -148,75 +163,122 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    // Each menu's items form an array, found by the array's name and the index ("EditMenuClick(1)");
+    // one handler per array dispatches on the index. "-" is a separator.
+    using Items = std::initializer_list<std::pair<int, const char *>>;
+    const auto addMenu = [this](QMenu *menu, const char *array, Items items, void (MainWindow::*handler)(int)) {
+        for (const auto &[index, caption] : items) {
+            const QString text = QString::fromLatin1(caption);
+            QAction *action = text == u"-" ? menu->addSeparator() : menu->addAction(text);
+            action->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(index));
+            connect(action, &QAction::triggered, this, [this, handler, index = index] { (this->*handler)(index); });
+        }
+        return menu;
+    };
+    const auto menu = [this](const char *name, const char *caption) {
+        QMenu *made = menuBar()->addMenu(QString::fromLatin1(caption));
+        made->setObjectName(QString::fromLatin1(name));
+        return made;
+    };
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("EditMenu"));
-    edit->addAction(QStringLiteral("Settings"), this, &MainWindow::openSettings)->setObjectName(QStringLiteral("Settings"));
-    // The engine editor comes with a later version of this window.
-    edit->addAction(QStringLiteral("Engines List"))->setEnabled(false);
-    // The dialogs change what a running search reads.
-    connect(&m_core, &Core::searchingChanged, edit->menuAction(), [edit](bool searching) {
-        edit->menuAction()->setEnabled(!searching);
-    });
+    addMenu(menu("FileMenu", "File"), "FileMenuClick", {{0, "Exit"}}, &MainWindow::FileMenuClick);
+    QMenu *edit = addMenu(menu("EditMenu", "Edit"), "EditMenuClick", {{0, "Settings"}, {1, "Engines List"}},
+                          &MainWindow::EditMenuClick);
+    QMenu *view = addMenu(menu("ViewMenu", "View"), "ViewMenuClick", {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}},
+                          &MainWindow::ViewMenuClick);
+    QMenu *tests = addMenu(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
+                           {{0, "Test Results"}, {1, "Re Test Results"}}, &MainWindow::AdvancedMenuClick);
+    QMenu *help = addMenu(menu("HelpMenu", "Help"), "HelpMenuClick",
+                          {{0, "Documentation"}, {1, "-"}, {2, "Check for Upgrade"}, {3, "Update Engines"},
+                           {4, "Update Clients"}, {5, "-"}, {6, "About"}},
+                          &MainWindow::HelpMenuClick);
 
-    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    const std::pair<const char *, ListLayout> layouts[] = {
-        {"List", ListLayout::List}, {"Half Detailed", ListLayout::HalfDetailed}, {"Detailed", ListLayout::Detailed}};
     auto *group = new QActionGroup(this);
     for (int i = 0; i < 3; ++i) {
-        const ListLayout layout = layouts[i].second;
-        m_viewTypes[i] = view->addAction(QString::fromLatin1(layouts[i].first));
+        m_viewTypes[i] = view->actions().at(i);
         m_viewTypes[i]->setCheckable(true);
-        m_viewTypes[i]->setChecked(m_core.preferences().listViewType == layout);
+        m_viewTypes[i]->setChecked(static_cast<int>(m_core.preferences().listViewType) == i + 1);
         group->addAction(m_viewTypes[i]);
-        connect(m_viewTypes[i], &QAction::triggered, this, [this, layout] {
-            m_core.preferences().listViewType = layout;
-            showSelectedServer();
-        });
     }
-
-    QMenu *tests = menuBar()->addMenu(QStringLiteral("&Tests"));
-    m_testResults = tests->addAction(QStringLiteral("Test Results"));
-    m_testResults->setObjectName(QStringLiteral("TestResults"));
+    m_testResults = tests->actions().at(0);
     m_testResults->setCheckable(true);
     m_testResults->setChecked(m_core.testingEnabled());
-    connect(m_testResults, &QAction::triggered, &m_core, &Core::toggleTestResults);
-    tests->addAction(QStringLiteral("Re Test Results"), &m_core, &Core::retestResults);
     connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
 
-    // The three exchanges with the update server; the rest of this menu comes with a later
-    // version of this window.
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("HelpMenu"));
-    const std::pair<const char *, void (UpdateSession::*)()> exchanges[] = {
-        {"Check for Upgrade", &UpdateSession::checkForUpdate},
-        {"Update Engines", &UpdateSession::enginesUpdate},
-        {"Update Clients", &UpdateSession::checkForClients}};
-    for (const auto &[caption, start] : exchanges) {
-        QAction *action = help->addAction(QString::fromLatin1(caption), this, [this, start] { openUpdateWindow(start); });
-        action->setObjectName(QString::fromLatin1(caption).remove(u' '));
-    }
-    // An engine merge reloads the engine list, which a running search reads.
-    QAction *updateEngines = help->actions().at(1);
-    connect(&m_core, &Core::searchingChanged, updateEngines, [updateEngines](bool searching) {
+    // The dialogs change what a running search reads, and an engine merge reloads its engine list.
+    QAction *updateEngines = help->actions().at(3);
+    connect(&m_core, &Core::searchingChanged, this, [edit, updateEngines](bool searching) {
+        edit->menuAction()->setEnabled(!searching);
         updateEngines->setEnabled(!searching);
     });
 
-    m_resultsMenu = new QMenu(this);
+    m_resultsMenu = new QMenu(QStringLiteral("&resultsMenu"), this);
     m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
-    m_resultsMenu->addAction(QStringLiteral("Connect"), this, [this] { resultsMenuClick(ResultsCommand::Connect); });
-    m_resultsMenu->addAction(QStringLiteral("Get File"), this, [this] { resultsMenuClick(ResultsCommand::GetFile); });
-    m_resultsMenu->addAction(QStringLiteral("Copy Location"), this,
-                             [this] { resultsMenuClick(ResultsCommand::CopyLocation); });
+    addMenu(m_resultsMenu, "reconnectClick", {{0, "Get Next Page"}, {1, "-"}}, &MainWindow::reconnectClick);
+    addMenu(m_resultsMenu, "resultsMenuClick", {{0, "Connect"}, {1, "Get File"}, {2, "-"}}, &MainWindow::resultsMenuClick);
+    m_resultsMenu->addAction(QStringLiteral("Copy Location"), this, &MainWindow::copyLClick)
+        ->setObjectName(QStringLiteral("copyLClick"));
 }
 
-void MainWindow::openSettings()
+void MainWindow::FileMenuClick(int index)
 {
-    OptionsDialog options({m_core.preferences(), m_core.preferenceStore(), m_core.profile(), m_prompts}, this);
-    options.SetUp();
-    m_prompts.showModal(options);
+    if (index == 0)
+        close();
+}
+
+void MainWindow::EditMenuClick(int index)
+{
+    if (index == 0) {
+        OptionsDialog options({m_core.preferences(), m_core.preferenceStore(), m_core.profile(), m_prompts}, this);
+        options.SetUp();
+        m_prompts.showModal(options);
+    } else if (index == 1) {
+        EngineEditor editor(m_core.enginesList(), m_core.profile(), m_prompts, this);
+        m_prompts.showModal(editor);
+    }
+}
+
+void MainWindow::ViewMenuClick(int index)
+{
+    if (index < 1 || index > 3 || static_cast<int>(m_core.preferences().listViewType) == index)
+        return;
+    for (int i = 0; i < 3; ++i)
+        m_viewTypes[i]->setChecked(i + 1 == index);
+    m_core.preferences().listViewType = static_cast<ListLayout>(index);
+    showSelectedServer();
+}
+
+void MainWindow::AdvancedMenuClick(int index)
+{
+    if (index == 0)
+        m_core.toggleTestResults();
+    else if (index == 1)
+        m_core.retestResults();
+}
+
+void MainWindow::HelpMenuClick(int index)
+{
+    switch (index) {
+    case 0:
+        m_core.shell().open(QDir(m_core.profile().programFolder()).filePath(QStringLiteral("documentation.html")));
+        return;
+    case 2:
+        openUpdateWindow(&UpdateSession::checkForUpdate);
+        return;
+    case 3:
+        openUpdateWindow(&UpdateSession::enginesUpdate);
+        return;
+    case 4:
+        openUpdateWindow(&UpdateSession::checkForClients);
+        return;
+    case 6: {
+        AboutBox about(m_core.shell(), this);
+        m_prompts.showModal(about);
+        return;
+    }
+    default:
+        return;
+    }
 }
 
 void MainWindow::openUpdateWindow(void (UpdateSession::*start)())
@@ -267,41 +329,68 @@ MainWindow::ShownServer MainWindow::shownServer() const
     return {node, m_core.fileCount(node)};
 }
 
-QString MainWindow::selectedLink() const
+QString MainWindow::selectedKey() const
 {
-    const NodeTree &links = m_core.linksList();
-    const int node = links.nodeIndex(m_linksView->currentIndex());
-    // Directory nodes carry no link: only file nodes hand anything on.
-    if (node == 0 || links.picture(node) != Picture::File)
-        return {};
-    return links.key(node);
+    const QModelIndexList selected = m_linksView->selectionModel()->selectedRows();
+    return selected.isEmpty() ? QString() : m_core.linksList().key(m_core.linksList().nodeIndex(selected.first()));
 }
 
-void MainWindow::showResultsMenu(const QPoint &position)
+void MainWindow::showResultsMenu(const QPoint &globalPosition)
 {
-    const QModelIndex index = m_linksView->indexAt(position);
-    if (!index.isValid())
+    const QString scheme = selectedKey().left(4).toLower();
+    // Only an FTP link can go to the FTP client; an http:// one can only be copied. Directory
+    // rows carry their path, and no row no key: neither shows a menu.
+    const bool ftp = scheme == u"ftp:";
+    if (!ftp && scheme != u"http")
         return;
-    m_linksView->setCurrentIndex(index);
-    if (selectedLink().isEmpty())
-        return;
-    m_resultsMenu->popup(m_linksView->viewport()->mapToGlobal(position));
+    for (const QString &item : {u"reconnectClick(0)"_s, u"reconnectClick(1)"_s})
+        m_resultsMenu->findChild<QAction *>(item)->setVisible(false);
+    for (const QString &item : {u"resultsMenuClick(0)"_s, u"resultsMenuClick(1)"_s, u"resultsMenuClick(2)"_s})
+        m_resultsMenu->findChild<QAction *>(item)->setEnabled(ftp);
+    m_resultsMenu->popup(globalPosition);
 }
 
-void MainWindow::resultsMenuClick(ResultsCommand command)
+void MainWindow::reconnectClick(int)
 {
-    const QString link = selectedLink();
-    if (link.isEmpty())
+}
+
+void MainWindow::resultsMenuClick(int index)
+{
+    const QString link = selectedKey();
+    if ((index != 0 && index != 1) || !link.startsWith(u"ftp:"_s, Qt::CaseInsensitive))
         return;
-    if (command == ResultsCommand::CopyLocation) {
-        QGuiApplication::clipboard()->setText(link);
-        return;
-    }
-    const HandOffResult result =
-        m_core.handOff(link.toLatin1(), command == ResultsCommand::GetFile ? HandOff::GetFile : HandOff::Connect);
+    const HandOffResult result = m_core.handOff(link.toLatin1(), index == 1 ? HandOff::GetFile : HandOff::Connect);
     // The panel keeps its short text; the reason is there for whoever points at it.
     if (QLabel *stats = m_panels.value(QStringLiteral("Stats")))
         stats->setToolTip(result.reason);
+}
+
+void MainWindow::copyLClick()
+{
+    if (const QString link = selectedKey(); !link.isEmpty())
+        QGuiApplication::clipboard()->setText(link);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_linksView->viewport())
+        return QMainWindow::eventFilter(watched, event);
+    // The right button acts on the selected row, so its press must not select the row under it.
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        return mouse->button() == Qt::RightButton;
+    case QEvent::ContextMenu: // the one a right press makes; the menu comes on the release
+        return static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Mouse;
+    case QEvent::MouseButtonRelease:
+        if (mouse->button() != Qt::RightButton)
+            return false;
+        showResultsMenu(mouse->globalPosition().toPoint());
+        return true;
+    default:
+        return false;
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

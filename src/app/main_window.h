@@ -30,21 +30,29 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class ResultsCommand { Connect, GetFile, CopyLocation };
-    // The results menu commands on the selected file of the links list.
-    void resultsMenuClick(ResultsCommand command);
+    // The menus' commands, by the index of the item in its menu.
+    void FileMenuClick(int index);
+    void EditMenuClick(int index);
+    void ViewMenuClick(int index);
+    void AdvancedMenuClick(int index);
+    void HelpMenuClick(int index);
+    // The pop-up menu's commands on the selected row of the links list.
+    void reconnectClick(int index);
+    void resultsMenuClick(int index);
+    void copyLClick();
 
     void buildMenus();
-    void openSettings();
     // Opens the update window on the exchange that `start` begins.
     void openUpdateWindow(void (UpdateSession::*start)());
     void buildStatusBar();
     void openSelectedEngine();
     void showSelectedServer();
-    void showResultsMenu(const QPoint &position);
-    QString selectedLink() const;
+    void showResultsMenu(const QPoint &globalPosition);
+    // The key of the selected row of the links list: a file's address, a directory's path.
+    QString selectedKey() const;
 
     Core &m_core;
     Prompts &m_prompts;

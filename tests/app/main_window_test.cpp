@@ -4,10 +4,15 @@
 #include "platform/process_launcher.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -35,7 +40,8 @@ protected:
         writeBytes(dir.filePath(kSettingsFile), catalogueText({{"Alpha", at + "/a?q=%s"}, {"Beta", at + "/b?q=%s", ""}},
                                                               "[Clients]\r\nCount=1\r\nClient1=fake\r\n[fake]\r\nArgs=-o \"%h\" %f\r\n"));
         server.setHandler([](ScriptedServer::Connection &c) {
-            ScriptedServer::reply(c, "<a href=\"ftp://u:pw@files.example:2121/pub/a.mp3\"></a><a href=\"ftp://files.example/pub/b.mp3\"></a>");
+            ScriptedServer::reply(c, "<a href=\"ftp://u:pw@files.example:2121/pub/a.mp3\"></a><a href=\"ftp://files.example/pub/b.mp3\"></a>"
+                                     "<a href=\"HTTP://web.example/m/song.ogg\"></a>");
         });
         store.values = {{u"FTP_PATH"_s, u"/bin/fake"_s}, {u"FTP_CLIENT"_s, u"1"_s}};
         core.startUp();
@@ -66,7 +72,7 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(server));
     for (const int node : {1, 2}) {
         part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
-        part<QMenu>(*window, u"resultsMenu"_s)->actions().at(1)->trigger();
+        part<QAction>(*window, u"resultsMenuClick(1)"_s)->trigger();
     }
     ASSERT_EQ(launcher.starts.size(), 1);
     EXPECT_EQ(QStringList{launcher.starts[0].program} + launcher.starts[0].arguments, (QStringList{"/bin/fake", "-o", "files.example", "a.mp3"}));
@@ -74,9 +80,10 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
 
 TEST_F(MainWindowTest, ClosingSavesTheTicksAndTheTestSwitch)
 {
-    part<QAction>(*window, u"TestResults"_s)->trigger();
+    part<QAction>(*window, u"AdvancedMenuClick(0)"_s)->trigger();
     core.enginesList().setChecked(2, true);
-    window->close();
+    part<QAction>(*window, u"FileMenuClick(0)"_s)->trigger();
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Beta"_s, u"Active"_s, {}) + store.values.value(u"TestStopped"_s), u"True-1"_s);
 }
 
@@ -105,22 +112,21 @@ TEST_F(MainWindowTest, AClientAddedInTheOptionsIsTheOneGetFileStarts)
         },
         editor(u"lftp"_s, u"/usr/bin/lftp"_s, u"-f \"%s\""_s,
                u"open -p \"%o\" -- \"%h\"\nuser \"%u\" \"%p\"\ncd \"%r\"\n[get -O \"%l\" -- \"%f\"]\nbye"_s)};
-    part<QAction>(*window, u"Settings"_s)->trigger();
+    part<QAction>(*window, u"EditMenuClick(0)"_s)->trigger();
     EXPECT_EQ(prompts.shown, (QStringList{"Options", "newClientForm"}));
 
     QMenu *edit = part<QMenu>(*window, u"EditMenu"_s);
     part<QLineEdit>(*window, u"SearchText"_s)->setText(u"song"_s);
+    QAction *updateEngines = part<QAction>(*window, u"HelpMenuClick(3)"_s);
     QTest::keyClick(part<QLineEdit>(*window, u"SearchText"_s), Qt::Key_Return);
-    EXPECT_FALSE(edit->menuAction()->isEnabled());
+    EXPECT_FALSE(edit->menuAction()->isEnabled() || updateEngines->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 20000));
-    EXPECT_TRUE(edit->menuAction()->isEnabled());
+    EXPECT_TRUE(edit->menuAction()->isEnabled() && updateEngines->isEnabled());
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://127.0.0.1:"_s + QString::number(ftp.port()))));
     part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(2)); // under its directory
-    part<QMenu>(*window, u"resultsMenu"_s)->actions().at(1)->trigger();
+    part<QAction>(*window, u"resultsMenuClick(1)"_s)->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return readBytes(downloads.filePath(u"song.mp3"_s)) == "ID3 bytes"; }, 20000));
 }
-
-} // namespace
 
 // Help > "Check for Upgrade", "Update Engines" and "Update Clients" against nginx: a newer
 // version's text opens its address; a list grows the window, and "Update" merges it: the engine
@@ -156,7 +162,7 @@ TEST_F(MainWindowTest, TheHelpMenusUpdatesMergeWhatNginxOffers)
             ASSERT_TRUE(answered(window, u"Clients were last updated on 2026-11-30"_s));
             click(window, u"UpdateBtn"_s);
         }};
-    for (const QString &entry : {u"CheckforUpgrade"_s, u"UpdateEngines"_s, u"UpdateClients"_s})
+    for (const QString &entry : {u"HelpMenuClick(2)"_s, u"HelpMenuClick(3)"_s, u"HelpMenuClick(4)"_s})
         part<QAction>(*window, entry)->trigger();
     EXPECT_EQ(prompts.shown, QStringList(3, u"updateCheckForm"_s));
     EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Clients"_s, u"Client2"_s, {}), u"ncftp"_s);
@@ -165,3 +171,141 @@ TEST_F(MainWindowTest, TheHelpMenusUpdatesMergeWhatNginxOffers)
     ASSERT_EQ(engines.count(), 1) << "one engine listed: Count is the list's";
     EXPECT_EQ(engines.text(1) + u' ' + engines.key(1), u"New One http://new1/?q=%s"_s);
 }
+
+// Every menu with its items in order ("=" caption, "-" a separator, "*" a check mark), each found
+// by its array's name and index; View, Documentation and About at work.
+TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
+{
+    QStringList menus;
+    for (QAction *menu : window->menuBar()->actions()) {
+        QStringList items{menu->menu()->objectName() + u'=' + menu->text()};
+        for (QAction *item : menu->menu()->actions())
+            items << item->objectName() + u'=' + (item->isSeparator() ? u"-"_s : item->text()) + (item->isChecked() ? u"*"_s : u""_s);
+        menus << items.join(u", "_s);
+    }
+    EXPECT_EQ(menus, (QStringList{
+                         u"FileMenu=File, FileMenuClick(0)=Exit"_s,
+                         u"EditMenu=Edit, EditMenuClick(0)=Settings, EditMenuClick(1)=Engines List"_s,
+                         u"ViewMenu=View, ViewMenuClick(1)=List, ViewMenuClick(2)=Half Detailed, ViewMenuClick(3)=Detailed*"_s,
+                         u"AdvancedMenu=Tests, AdvancedMenuClick(0)=Test Results, AdvancedMenuClick(1)=Re Test Results"_s,
+                         u"HelpMenu=Help, HelpMenuClick(0)=Documentation, HelpMenuClick(1)=-, HelpMenuClick(2)=Check for Upgrade, "
+                         "HelpMenuClick(3)=Update Engines, HelpMenuClick(4)=Update Clients, HelpMenuClick(5)=-, HelpMenuClick(6)=About"_s}));
+
+    // A new view is set before the list is rebuilt in it; the checked one rebuilds nothing.
+    core.startSearch(u"song"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 10000));
+    part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
+    QList<int> rebuilt;
+    QObject::connect(&core.linksList(), &NodeTree::modelReset, [&] { rebuilt << int(core.preferences().listViewType) * 10 + core.linksList().count(); });
+    for (const char *item : {"ViewMenuClick(2)", "ViewMenuClick(2)", "ViewMenuClick(3)"})
+        part<QAction>(*window, QString::fromLatin1(item))->trigger();
+    EXPECT_EQ(rebuilt, (QList<int>{22, 33}));
+    EXPECT_TRUE(part<QAction>(*window, u"ViewMenuClick(3)"_s)->isChecked() && !part<QAction>(*window, u"ViewMenuClick(2)"_s)->isChecked());
+
+    QString nameLine, guide;
+    prompts.steps = {[&](QDialog &about) {
+        nameLine = part<QLabel>(about, u"NameLbl"_s)->text();
+        guide = part<QPlainTextEdit>(about, u"Text1"_s)->toPlainText();
+        QTest::mouseClick(part<QLabel>(about, u"NameLbl"_s), Qt::LeftButton);
+        click(about, u"DoneBtn"_s);
+        EXPECT_FALSE(about.isVisible());
+    }};
+    part<QAction>(*window, u"HelpMenuClick(0)"_s)->trigger();
+    part<QAction>(*window, u"HelpMenuClick(6)"_s)->trigger();
+    EXPECT_EQ(nameLine, u"Kestrune v2.0 Build 0"_s);
+    EXPECT_TRUE(guide.startsWith(u"-Press DEL to delete found results\n-Right click"_s) && guide.count(u'\n') == 8) << guide.toStdString();
+    EXPECT_EQ(shell.opened, (QStringList{dir.filePath(u"documentation.html"_s), u"https://kestrune.org/"_s}));
+}
+
+// The links list's menu is the selected row's, whatever row the right click is on: all of it for
+// an FTP file, "Copy Location" alone for an HTTP one, none for a directory row or no row.
+TEST_F(MainWindowTest, TheLinksMenuActsOnTheSelectedRow)
+{
+    core.startSearch(u"song"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 10000));
+    auto *ftp = part<QTreeView>(*window, u"FTPList"_s);
+    auto *links = part<QTreeView>(*window, u"LinksList"_s);
+    auto *menu = part<QMenu>(*window, u"resultsMenu"_s);
+    // The menu's items as shown: "+" usable, "." greyed, nothing when hidden; "" when no menu shows.
+    const auto rightClick = [&](int row, Qt::MouseButton button = Qt::RightButton) {
+        const int selected = core.linksList().nodeIndex(links->currentIndex());
+        QTest::mouseClick(links->viewport(), button, {}, links->visualRect(core.linksList().modelIndex(row)).center());
+        QString shown;
+        for (QAction *item : menu->actions())
+            shown += item->isVisible() && menu->isVisible() ? (item->isEnabled() ? u"+"_s : u"."_s) : u""_s;
+        menu->close();
+        EXPECT_EQ(core.linksList().nodeIndex(links->currentIndex()), selected) << "the click moves no selection";
+        return shown;
+    };
+    ftp->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
+    ASSERT_EQ(core.linksList().text(2), u"a.mp3"_s);
+    EXPECT_EQ(rightClick(2), u""_s);
+    links->setCurrentIndex(core.linksList().modelIndex(2));
+    EXPECT_EQ(rightClick(1), u"++++"_s);
+    EXPECT_EQ(rightClick(2, Qt::LeftButton) + rightClick(2, Qt::MiddleButton), u""_s);
+    part<QAction>(*window, u"copyLClick"_s)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"ftp://u:pw@files.example:2121/pub/a.mp3"_s);
+    links->setCurrentIndex(core.linksList().modelIndex(1));
+    EXPECT_EQ(rightClick(2), u""_s);
+
+    ftp->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"HTTP://web.example"_s)));
+    links->setCurrentIndex(core.linksList().modelIndex(2));
+    EXPECT_EQ(rightClick(2), u"...+"_s);
+    part<QAction>(*window, u"resultsMenuClick(1)"_s)->trigger();
+    EXPECT_TRUE(launcher.starts.isEmpty());
+}
+
+// Edit > "Engines List": the close box keeps the file as it was; "Done" stores the edits and the
+// file's ticks of the moment the editor opened.
+TEST_F(MainWindowTest, TheEngineEditorChangesTheCatalogueOnDoneOnly)
+{
+    const QString at = u"http://127.0.0.1:"_s + QString::number(server.port());
+    const auto box = [](QDialog &editor, const char *name) { return part<QLineEdit>(editor, QString::fromLatin1(name)); };
+    const auto select = [](QDialog &editor, int row) {
+        auto *tree = part<QTreeView>(editor, u"SearchEngines"_s);
+        tree->setCurrentIndex(tree->model()->index(row, 0));
+        return tree;
+    };
+    const auto update = [&](QDialog &editor, const QString &name, const QString &url, const QString &query) {
+        box(editor, "tName")->setText(name);
+        box(editor, "tURL")->setText(url);
+        box(editor, "tQuery")->setText(query);
+        click(editor, u"UpdateBtn"_s);
+    };
+    prompts.steps = {
+        [&](QDialog &editor) {
+            QTest::keyClick(select(editor, 1), Qt::Key_Delete);
+            update(editor, u"Gamma"_s, {}, u"http://g/%s"_s);
+            editor.close();
+        },
+        [&](QDialog &editor) {
+            QTreeView *tree = select(editor, 0);
+            const QPoint row = tree->visualRect(tree->currentIndex()).center();
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, row); // a double click's first press
+            QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, row);
+            EXPECT_EQ(box(editor, "tName")->text() + box(editor, "tQuery")->text(), u"Alpha"_s + at + u"/a?q=%s"_s);
+            update(editor, u" Gamma "_s, u" http://g/ "_s, u"http://g/?q=%S"_s);
+            EXPECT_EQ(box(editor, "tName")->text() + box(editor, "tURL")->text(), u"Gammahttp://g/"_s);
+            update(editor, u"Gamma"_s, {}, u"http://g/?q="_s);
+            update(editor, u"Alpha"_s, {}, u"http://g/?q=%S"_s);
+            QTest::keyClick(select(editor, 1), Qt::Key_Delete);
+            click(editor, u"NewBtn"_s);
+            EXPECT_EQ(box(editor, "tName")->text() + box(editor, "tURL")->text() + box(editor, "tQuery")->text(), u""_s);
+            click(editor, u"DoneBtn"_s);
+            EXPECT_FALSE(editor.isVisible());
+        }};
+    const QByteArray before = readBytes(dir.filePath(kSettingsFile));
+    core.enginesList().setChecked(1, false);
+    part<QAction>(*window, u"EditMenuClick(1)"_s)->trigger();
+    EXPECT_EQ(readBytes(dir.filePath(kSettingsFile)), before);
+    EXPECT_EQ(core.enginesList().count(), 2);
+    part<QAction>(*window, u"EditMenuClick(1)"_s)->trigger();
+    EXPECT_EQ(prompts.told, (QStringList{u"Kestrune: Error, could not find %s in query string"_s, u"Kestrune: Error, Gamma already uses this query string"_s}));
+    const NodeTree &engines = core.enginesList();
+    ASSERT_EQ(engines.count(), 2);
+    EXPECT_EQ(QStringList({engines.text(1), engines.text(2), engines.tag(2).toString(), engines.key(2)}).join(u' '), u"Alpha Gamma http://g/ http://g/?q=%S"_s);
+    EXPECT_TRUE(engines.checked(1) && !engines.checked(2)) << "Alpha's tick as the file had it";
+    EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Beta"_s, u"QUERY"_s, {}), at + u"/b?q=%s"_s) << "its section stays";
+}
+
+} // namespace
