@@ -11,7 +11,6 @@
 #include "update/ui/update_window.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -193,12 +192,11 @@ void MainWindow::buildMenus()
                            {4, "Update Clients"}, {5, "-"}, {6, "About"}},
                           &MainWindow::HelpMenuClick);
 
-    auto *group = new QActionGroup(this);
+    // Check marks, not a radio group: ViewMenuClick places them.
     for (int i = 0; i < 3; ++i) {
         m_viewTypes[i] = view->actions().at(i);
         m_viewTypes[i]->setCheckable(true);
         m_viewTypes[i]->setChecked(static_cast<int>(m_core.preferences().listViewType) == i + 1);
-        group->addAction(m_viewTypes[i]);
     }
     m_testResults = tests->actions().at(0);
     m_testResults->setCheckable(true);
@@ -240,12 +238,17 @@ void MainWindow::EditMenuClick(int index)
 
 void MainWindow::ViewMenuClick(int index)
 {
-    if (index < 1 || index > 3 || static_cast<int>(m_core.preferences().listViewType) == index)
+    if (index < 1 || index > 3)
         return;
+    // The click has toggled the item's mark; the marks follow the view, which changes only when
+    // the item was not the checked one.
+    const bool changed = static_cast<int>(m_core.preferences().listViewType) != index;
+    if (changed)
+        m_core.preferences().listViewType = static_cast<ListLayout>(index);
     for (int i = 0; i < 3; ++i)
-        m_viewTypes[i]->setChecked(i + 1 == index);
-    m_core.preferences().listViewType = static_cast<ListLayout>(index);
-    showSelectedServer();
+        m_viewTypes[i]->setChecked(static_cast<int>(m_core.preferences().listViewType) == i + 1);
+    if (changed)
+        showSelectedServer();
 }
 
 void MainWindow::AdvancedMenuClick(int index)

@@ -197,7 +197,7 @@ TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
     QList<int> rebuilt;
     QObject::connect(&core.linksList(), &NodeTree::modelReset, [&] { rebuilt << int(core.preferences().listViewType) * 10 + core.linksList().count(); });
-    for (const char *item : {"ViewMenuClick(2)", "ViewMenuClick(2)", "ViewMenuClick(3)"})
+    for (const char *item : {"ViewMenuClick(2)", "ViewMenuClick(3)", "ViewMenuClick(3)"})
         part<QAction>(*window, QString::fromLatin1(item))->trigger();
     EXPECT_EQ(rebuilt, (QList<int>{22, 33}));
     EXPECT_TRUE(part<QAction>(*window, u"ViewMenuClick(3)"_s)->isChecked() && !part<QAction>(*window, u"ViewMenuClick(2)"_s)->isChecked());
@@ -300,7 +300,7 @@ TEST_F(MainWindowTest, TheEngineEditorChangesTheCatalogueOnDoneOnly)
     EXPECT_EQ(readBytes(dir.filePath(kSettingsFile)), before);
     EXPECT_EQ(core.enginesList().count(), 2);
     part<QAction>(*window, u"EditMenuClick(1)"_s)->trigger();
-    EXPECT_EQ(prompts.told, (QStringList{u"Kestrune: Error, could not find %s in query string"_s, u"Kestrune: Error, Gamma already uses this query string"_s}));
+    EXPECT_EQ(prompts.warned, (QStringList{u"Kestrune: Error, could not find %s in query string"_s, u"Kestrune: Error, Gamma already uses this query string"_s}));
     const NodeTree &engines = core.enginesList();
     ASSERT_EQ(engines.count(), 2);
     EXPECT_EQ(QStringList({engines.text(1), engines.text(2), engines.tag(2).toString(), engines.key(2)}).join(u' '), u"Alpha Gamma http://g/ http://g/?q=%S"_s);

@@ -63,7 +63,7 @@ public:
 
 // Answers modal windows in advance. Each dialog shown is handed, visible, to the next of `steps`,
 // which acts in it as a user would (and closes it); a dialog shown with no step left is closed by
-// its frame. Questions take the next of `answers` (No when none is left); messages are noted.
+// its frame. Questions take the next of `answers` (No when none is left); warnings are noted.
 class ScriptedPrompts final : public Prompts
 {
 public:
@@ -81,9 +81,9 @@ public:
         asked.append(title + QStringLiteral(": ") + question);
         return !answers.isEmpty() && answers.takeFirst();
     }
-    void tell(QWidget *, const QString &title, const QString &message) override
+    void warn(QWidget *, const QString &title, const QString &message) override
     {
-        told.append(title + QStringLiteral(": ") + message);
+        warned.append(title + QStringLiteral(": ") + message);
     }
     QString chooseFolder(QWidget *, const QString &, const QString &) override { return chosen; }
     QString chooseFile(QWidget *, const QString &, const QString &) override { return chosen; }
@@ -92,6 +92,6 @@ public:
     QList<bool> answers;
     QStringList shown;
     QStringList asked;
-    QStringList told;
+    QStringList warned;
     QString chosen;
 };

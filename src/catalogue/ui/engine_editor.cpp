@@ -137,7 +137,7 @@ void EngineEditor::UpdateBtnClick()
     m_tURL->setText(boxes.url);
     m_tQuery->setText(boxes.query);
     if (const QString message = refusal(result, m_searchEngines); !message.isEmpty()) {
-        m_prompts.tell(this, kTitle, message);
+        m_prompts.warn(this, kTitle, message);
         return;
     }
     m_tree->scrollTo(m_searchEngines.modelIndex(result.node));
@@ -147,7 +147,7 @@ void EngineEditor::DoneBtnClick()
 {
     // Kept open on a failed write, so that the user's edits are not lost with the window.
     if (!FinishEngineEditing(m_searchEngines, m_enginesList, m_profile)) {
-        m_prompts.tell(this, kTitle,
+        m_prompts.warn(this, kTitle,
                        QStringLiteral("Error, %1 could not be written; the engines are not saved")
                            .arg(m_profile.pathOf(kSettingsFile)));
         return;

@@ -18,9 +18,9 @@ bool DesktopPrompts::askYesNo(QWidget *owner, const QString &title, const QStrin
         == QMessageBox::Yes;
 }
 
-void DesktopPrompts::tell(QWidget *owner, const QString &title, const QString &message)
+void DesktopPrompts::warn(QWidget *owner, const QString &title, const QString &message)
 {
-    QMessageBox::information(owner, title, message, QMessageBox::Ok);
+    QMessageBox::warning(owner, title, message, QMessageBox::Ok);
 }
 
 QString DesktopPrompts::chooseFolder(QWidget *owner, const QString &caption, const QString &start)

@@ -18,8 +18,8 @@ public:
     virtual void showModal(QDialog &dialog) = 0;
     // A question with the buttons Yes and No; true for Yes.
     virtual bool askYesNo(QWidget *owner, const QString &title, const QString &question) = 0;
-    // A message with an OK button only.
-    virtual void tell(QWidget *owner, const QString &title, const QString &message) = 0;
+    // A warning with an OK button only.
+    virtual void warn(QWidget *owner, const QString &title, const QString &message) = 0;
     // The chosen folder or file, or empty when the chooser was cancelled.
     virtual QString chooseFolder(QWidget *owner, const QString &caption, const QString &start) = 0;
     virtual QString chooseFile(QWidget *owner, const QString &caption, const QString &start) = 0;
@@ -31,7 +31,7 @@ class DesktopPrompts final : public Prompts
 public:
     void showModal(QDialog &dialog) override;
     bool askYesNo(QWidget *owner, const QString &title, const QString &question) override;
-    void tell(QWidget *owner, const QString &title, const QString &message) override;
+    void warn(QWidget *owner, const QString &title, const QString &message) override;
     QString chooseFolder(QWidget *owner, const QString &caption, const QString &start) override;
     QString chooseFile(QWidget *owner, const QString &caption, const QString &start) override;
 };
