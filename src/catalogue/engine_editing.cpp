@@ -12,6 +12,16 @@ bool storable(const QString &stored)
     return stored.size() <= 254 && !hasControlByte(stored.toLatin1());
 }
 
+// The first engine from the top with this name, letter case counting; 0 when none.
+int engineNamed(const NodeTree &engines, const QString &name)
+{
+    for (int i = 1; i <= engines.count(); ++i) {
+        if (engines.text(i) == name)
+            return i;
+    }
+    return 0;
+}
+
 } // namespace
 
 EngineEditResult UpdateEngine(NodeTree &engines, EngineBoxes &boxes)
@@ -30,11 +40,7 @@ EngineEditResult UpdateEngine(NodeTree &engines, EngineBoxes &boxes)
     if (!storable(name) || !storable(url) || !storable(query))
         return {EngineEdit::NotStorable};
 
-    int node = 0;
-    for (int i = 1; i <= engines.count() && node == 0; ++i) {
-        if (engines.text(i) == name)
-            node = i;
-    }
+    int node = engineNamed(engines, name);
     if (const int holder = engines.indexOf(query); holder != 0 && holder != node)
         return {EngineEdit::QueryTaken, holder};
     if (node == 0) {

@@ -136,9 +136,9 @@ TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
     const struct { EngineBoxes typed; EngineEdit outcome; int node; QString tree; QString boxes = {}; } cases[] = {
         {{u"  C d "_s, u" http://c/ "_s, u" http://c/?q=%S "_s}, EngineEdit::Added, 3, u"A|B+|C d http://c/ http://c/?q=%S -"_s, u"C d|http://c/|http://c/?q=%S"_s},
         {{u"B"_s, u"http://new/"_s, u"http://new/?%s"_s}, EngineEdit::Changed, 2, u"A|B http://new/ http://new/?%s +"_s},
-        {{u"B"_s, u""_s, u"http://B/find?q=%s"_s}, EngineEdit::Changed, 2, u"A|B  http://B/find?q=%s +"_s},
+        {{u"A"_s, u""_s, u"http://A/find?q=%s"_s}, EngineEdit::Changed, 1, u"A  http://A/find?q=%s -|B+"_s},
         {{u"a"_s, u""_s, u"http://a2/%s"_s}, EngineEdit::Added, 3, u"A|B+|a  http://a2/%s -"_s},
-        {{u"été"_s, u""_s, u"http://e/%s"_s}, EngineEdit::Added, 3, u"A|B+|Ã©tÃ©  http://e/%s -"_s},
+        {{u"été"_s, u""_s, u"%s"_s}, EngineEdit::Added, 3, u"A|B+|Ã©tÃ©  %s -"_s},
         {{u"C"_s, u""_s, u" http://c/?q=% s"_s}, EngineEdit::NoPlaceholder, 0, u"A|B+"_s, u"C||http://c/?q=% s"_s},
         {{u"   "_s, u""_s, u"http://c/%s"_s}, EngineEdit::NoName, 0, u"A|B+"_s},
         {{u"C\tx"_s, u""_s, u"http://c/%s"_s}, EngineEdit::NotStorable, 0, u"A|B+"_s},
