@@ -133,6 +133,7 @@ TEST_F(CatalogueTest, TheShippedCatalogueSwitchesOnEveryEngineAtADistinctTemplat
 TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
 {
     const QString taken = u"http://A/find?q=%s"_s;
+    const QString longest = u"http://c/"_s + QString(245, u'x'); // all that the file's reader keeps
     const struct { EngineBoxes typed; EngineEdit outcome; int node; QString tree; QString boxes = {}; } cases[] = {
         {{u"  C d "_s, u" http://c/ "_s, u" http://c/?q=%S "_s}, EngineEdit::Added, 3, u"A|B+|C d http://c/ http://c/?q=%S -"_s, u"C d|http://c/|http://c/?q=%S"_s},
         {{u"B"_s, u"http://new/"_s, u"http://new/?%s"_s}, EngineEdit::Changed, 2, u"A|B http://new/ http://new/?%s +"_s},
@@ -143,7 +144,8 @@ TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
         {{u"   "_s, u""_s, u"http://c/%s"_s}, EngineEdit::NoName, 0, u"A|B+"_s},
         {{u"C\tx"_s, u""_s, u"http://c/%s"_s}, EngineEdit::NotStorable, 0, u"A|B+"_s},
         {{u"C"_s, u"http://c/\r\n"_s, u"http://c/%s"_s}, EngineEdit::NotStorable, 0, u"A|B+"_s},
-        {{u"C"_s, u""_s, u"http://c/%s"_s + QString(250, u'x')}, EngineEdit::NotStorable, 0, u"A|B+"_s},
+        {{u"C"_s, u""_s, u"http://c/%s"_s + QString(244, u'x')}, EngineEdit::NotStorable, 0, u"A|B+"_s},
+        {{u"C"_s, longest, u"http://c/%s"_s}, EngineEdit::Added, 3, u"A|B+|C "_s + longest + u" http://c/%s -"_s},
         {{u"C"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
         {{u"B"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
     };
