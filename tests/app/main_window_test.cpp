@@ -4,6 +4,8 @@
 #include "platform/process_launcher.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -70,6 +72,10 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
     const int server = core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s);
     ASSERT_EQ(core.fileCount(server), 2); // both files are this server's, the first one found
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(server));
+    QStringList info;
+    for (const char *field : {"tAddress", "tPort", "tName", "tPass"})
+        info << part<QLineEdit>(*window, QString::fromLatin1(field))->text();
+    EXPECT_EQ(info.join(u' '), u"files.example 2121 u pw"_s);
     for (const int node : {1, 2}) {
         part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
         part<QAction>(*window, u"resultsMenuClick(1)"_s)->trigger();
@@ -80,7 +86,12 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
 
 TEST_F(MainWindowTest, ClosingSavesTheTicksAndTheTestSwitch)
 {
-    part<QAction>(*window, u"AdvancedMenuClick(0)"_s)->trigger();
+    // "Re Test Results" switches testing on; "Test Results" off and on again.
+    QAction *testResults = part<QAction>(*window, u"AdvancedMenuClick(0)"_s);
+    part<QAction>(*window, u"AdvancedMenuClick(1)"_s)->trigger();
+    EXPECT_TRUE(testResults->isChecked());
+    testResults->trigger();
+    testResults->trigger();
     core.enginesList().setChecked(2, true);
     part<QAction>(*window, u"FileMenuClick(0)"_s)->trigger();
     EXPECT_FALSE(window->isVisible());
@@ -243,6 +254,13 @@ TEST_F(MainWindowTest, TheLinksMenuActsOnTheSelectedRow)
     links->setCurrentIndex(core.linksList().modelIndex(2));
     EXPECT_EQ(rightClick(1), u"++++"_s);
     EXPECT_EQ(rightClick(2, Qt::LeftButton) + rightClick(2, Qt::MiddleButton), u""_s);
+    // The context event of a right press shows nothing (the release does); the menu key's does.
+    for (const auto reason : {QContextMenuEvent::Mouse, QContextMenuEvent::Keyboard}) {
+        QContextMenuEvent event(reason, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(reason == QContextMenuEvent::Mouse ? links->viewport() : links, &event);
+        EXPECT_EQ(menu->isVisible(), reason == QContextMenuEvent::Keyboard);
+        menu->close();
+    }
     part<QAction>(*window, u"copyLClick"_s)->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), u"ftp://u:pw@files.example:2121/pub/a.mp3"_s);
     links->setCurrentIndex(core.linksList().modelIndex(1));
