@@ -165,7 +165,7 @@ void MainWindow::buildMenus()
     // Each menu's items form an array, found by the array's name and the index ("EditMenuClick(1)");
     // one handler per array dispatches on the index. "-" is a separator.
     using Items = std::initializer_list<std::pair<int, const char *>>;
-    const auto addMenu = [this](QMenu *menu, const char *array, Items items, void (MainWindow::*handler)(int)) {
+    const auto addItems = [this](QMenu *menu, const char *array, Items items, void (MainWindow::*handler)(int)) {
         for (const auto &[index, caption] : items) {
             const QString text = QString::fromLatin1(caption);
             QAction *action = text == u"-" ? menu->addSeparator() : menu->addAction(text);
@@ -180,14 +180,14 @@ void MainWindow::buildMenus()
         return made;
     };
 
-    addMenu(menu("FileMenu", "File"), "FileMenuClick", {{0, "Exit"}}, &MainWindow::FileMenuClick);
-    QMenu *edit = addMenu(menu("EditMenu", "Edit"), "EditMenuClick", {{0, "Settings"}, {1, "Engines List"}},
+    addItems(menu("FileMenu", "File"), "FileMenuClick", {{0, "Exit"}}, &MainWindow::FileMenuClick);
+    QMenu *edit = addItems(menu("EditMenu", "Edit"), "EditMenuClick", {{0, "Settings"}, {1, "Engines List"}},
                           &MainWindow::EditMenuClick);
-    QMenu *view = addMenu(menu("ViewMenu", "View"), "ViewMenuClick", {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}},
+    QMenu *view = addItems(menu("ViewMenu", "View"), "ViewMenuClick", {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}},
                           &MainWindow::ViewMenuClick);
-    QMenu *tests = addMenu(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
+    QMenu *tests = addItems(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
                            {{0, "Test Results"}, {1, "Re Test Results"}}, &MainWindow::AdvancedMenuClick);
-    QMenu *help = addMenu(menu("HelpMenu", "Help"), "HelpMenuClick",
+    QMenu *help = addItems(menu("HelpMenu", "Help"), "HelpMenuClick",
                           {{0, "Documentation"}, {1, "-"}, {2, "Check for Upgrade"}, {3, "Update Engines"},
                            {4, "Update Clients"}, {5, "-"}, {6, "About"}},
                           &MainWindow::HelpMenuClick);
@@ -212,8 +212,8 @@ void MainWindow::buildMenus()
 
     m_resultsMenu = new QMenu(QStringLiteral("&resultsMenu"), this);
     m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
-    addMenu(m_resultsMenu, "reconnectClick", {{0, "Get Next Page"}, {1, "-"}}, &MainWindow::reconnectClick);
-    addMenu(m_resultsMenu, "resultsMenuClick", {{0, "Connect"}, {1, "Get File"}, {2, "-"}}, &MainWindow::resultsMenuClick);
+    addItems(m_resultsMenu, "reconnectClick", {{0, "Get Next Page"}, {1, "-"}}, &MainWindow::reconnectClick);
+    addItems(m_resultsMenu, "resultsMenuClick", {{0, "Connect"}, {1, "Get File"}, {2, "-"}}, &MainWindow::resultsMenuClick);
     m_resultsMenu->addAction(QStringLiteral("Copy Location"), this, &MainWindow::copyLClick)
         ->setObjectName(QStringLiteral("copyLClick"));
 }
@@ -355,6 +355,7 @@ void MainWindow::showResultsMenu(const QPoint &globalPosition)
 
 void MainWindow::reconnectClick(int)
 {
+    // "Get Next Page" is hidden whenever the menu shows: it has no command.
 }
 
 void MainWindow::resultsMenuClick(int index)
@@ -379,18 +380,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_linksView->viewport())
         return QMainWindow::eventFilter(watched, event);
     // The right button acts on the selected row, so its press must not select the row under it.
-    const auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        return mouse->button() == Qt::RightButton;
+        return static_cast<QMouseEvent *>(event)->button() == Qt::RightButton;
     case QEvent::ContextMenu: // the one a right press makes; the menu comes on the release
         return static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Mouse;
-    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::RightButton)
             return false;
         showResultsMenu(mouse->globalPosition().toPoint());
         return true;
+    }
     default:
         return false;
     }
