@@ -5,6 +5,7 @@
 #include "app/detail/pictures.h"
 #include "catalogue/ui/engine_editor.h"
 #include "catalogue/ui/shown_text_delegate.h"
+#include "platform/gui/node_views.h"
 #include "platform/gui/prompts.h"
 #include "platform/shell.h"
 #include "prefs/ui/options_dialog.h"
@@ -31,8 +32,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 QTreeView *makeTree(NodeTree &model, const QString &name, Pictures &pictures, QWidget *parent)
@@ -47,14 +46,6 @@ QTreeView *makeTree(NodeTree &model, const QString &name, Pictures &pictures, QW
     QObject::connect(&model, &NodeTree::expandedChanged, view,
                      [view](const QModelIndex &index, bool expanded) { view->setExpanded(index, expanded); });
     return view;
-}
-
-// The node the user picked: the selection, not the current index (a view makes its first row
-// current on focus alone).
-int selectedNode(const QTreeView *view, const NodeTree &model)
-{
-    const QModelIndexList selected = view->selectionModel()->selectedRows();
-    return selected.isEmpty() ? 0 : model.nodeIndex(selected.first());
 }
 
 } // namespace
@@ -134,9 +125,10 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     });
     // The menu key opens the selected row's menu by that row.
     connect(m_linksView, &QWidget::customContextMenuRequested, this, [this] {
-        const QModelIndexList selected = m_linksView->selectionModel()->selectedRows();
-        if (!selected.isEmpty())
-            showResultsMenu(m_linksView->viewport()->mapToGlobal(m_linksView->visualRect(selected.first()).center()));
+        if (const int node = selectedNode(m_linksView, m_core.linksList()); node != 0) {
+            const QRect row = m_linksView->visualRect(m_core.linksList().modelIndex(node));
+            showResultsMenu(m_linksView->viewport()->mapToGlobal(row.center()));
+        }
     });
 
     // Said once, when the window opens: otherwise every search would just find nothing. A file
@@ -166,13 +158,15 @@ void MainWindow::buildMenus()
     // one handler per array dispatches on the index. "-" is a separator.
     using Items = std::initializer_list<std::pair<int, const char *>>;
     const auto addItems = [this](QMenu *menu, const char *array, Items items, void (MainWindow::*handler)(int)) {
+        QList<QAction *> added;
         for (const auto &[index, caption] : items) {
             const QString text = QString::fromLatin1(caption);
             QAction *action = text == u"-" ? menu->addSeparator() : menu->addAction(text);
             action->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(index));
             connect(action, &QAction::triggered, this, [this, handler, index = index] { (this->*handler)(index); });
+            added << action;
         }
-        return menu;
+        return added;
     };
     const auto menu = [this](const char *name, const char *caption) {
         QMenu *made = menuBar()->addMenu(QString::fromLatin1(caption));
@@ -181,30 +175,30 @@ void MainWindow::buildMenus()
     };
 
     addItems(menu("FileMenu", "File"), "FileMenuClick", {{0, "Exit"}}, &MainWindow::FileMenuClick);
-    QMenu *edit = addItems(menu("EditMenu", "Edit"), "EditMenuClick", {{0, "Settings"}, {1, "Engines List"}},
-                          &MainWindow::EditMenuClick);
-    QMenu *view = addItems(menu("ViewMenu", "View"), "ViewMenuClick", {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}},
-                          &MainWindow::ViewMenuClick);
-    QMenu *tests = addItems(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
-                           {{0, "Test Results"}, {1, "Re Test Results"}}, &MainWindow::AdvancedMenuClick);
-    QMenu *help = addItems(menu("HelpMenu", "Help"), "HelpMenuClick",
-                          {{0, "Documentation"}, {1, "-"}, {2, "Check for Upgrade"}, {3, "Update Engines"},
-                           {4, "Update Clients"}, {5, "-"}, {6, "About"}},
-                          &MainWindow::HelpMenuClick);
+    QMenu *edit = menu("EditMenu", "Edit");
+    addItems(edit, "EditMenuClick", {{0, "Settings"}, {1, "Engines List"}}, &MainWindow::EditMenuClick);
+    const QList<QAction *> views = addItems(menu("ViewMenu", "View"), "ViewMenuClick",
+                                            {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}}, &MainWindow::ViewMenuClick);
+    const QList<QAction *> tests = addItems(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
+                                            {{0, "Test Results"}, {1, "Re Test Results"}}, &MainWindow::AdvancedMenuClick);
+    const QList<QAction *> help = addItems(menu("HelpMenu", "Help"), "HelpMenuClick",
+                                           {{0, "Documentation"}, {1, "-"}, {2, "Check for Upgrade"}, {3, "Update Engines"},
+                                            {4, "Update Clients"}, {5, "-"}, {6, "About"}},
+                                           &MainWindow::HelpMenuClick);
 
     // Check marks, not a radio group: ViewMenuClick places them.
     for (int i = 0; i < 3; ++i) {
-        m_viewTypes[i] = view->actions().at(i);
+        m_viewTypes[i] = views.at(i);
         m_viewTypes[i]->setCheckable(true);
         m_viewTypes[i]->setChecked(static_cast<int>(m_core.preferences().listViewType) == i + 1);
     }
-    m_testResults = tests->actions().at(0);
+    m_testResults = tests.at(0);
     m_testResults->setCheckable(true);
     m_testResults->setChecked(m_core.testingEnabled());
     connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
 
     // The dialogs change what a running search reads, and an engine merge reloads its engine list.
-    QAction *updateEngines = help->actions().at(3);
+    QAction *updateEngines = help.at(3);
     connect(&m_core, &Core::searchingChanged, this, [edit, updateEngines](bool searching) {
         edit->menuAction()->setEnabled(!searching);
         updateEngines->setEnabled(!searching);
@@ -212,8 +206,11 @@ void MainWindow::buildMenus()
 
     m_resultsMenu = new QMenu(QStringLiteral("&resultsMenu"), this);
     m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
-    addItems(m_resultsMenu, "reconnectClick", {{0, "Get Next Page"}, {1, "-"}}, &MainWindow::reconnectClick);
-    addItems(m_resultsMenu, "resultsMenuClick", {{0, "Connect"}, {1, "Get File"}, {2, "-"}}, &MainWindow::resultsMenuClick);
+    // "Get Next Page" has no command here: it never shows.
+    for (QAction *hidden : addItems(m_resultsMenu, "reconnectClick", {{0, "Get Next Page"}, {1, "-"}}, &MainWindow::reconnectClick))
+        hidden->setVisible(false);
+    m_fileCommands = addItems(m_resultsMenu, "resultsMenuClick", {{0, "Connect"}, {1, "Get File"}, {2, "-"}},
+                              &MainWindow::resultsMenuClick);
     m_resultsMenu->addAction(QStringLiteral("Copy Location"), this, &MainWindow::copyLClick)
         ->setObjectName(QStringLiteral("copyLClick"));
 }
@@ -334,8 +331,7 @@ MainWindow::ShownServer MainWindow::shownServer() const
 
 QString MainWindow::selectedKey() const
 {
-    const QModelIndexList selected = m_linksView->selectionModel()->selectedRows();
-    return selected.isEmpty() ? QString() : m_core.linksList().key(m_core.linksList().nodeIndex(selected.first()));
+    return m_core.linksList().key(selectedNode(m_linksView, m_core.linksList()));
 }
 
 void MainWindow::showResultsMenu(const QPoint &globalPosition)
@@ -346,22 +342,19 @@ void MainWindow::showResultsMenu(const QPoint &globalPosition)
     const bool ftp = scheme == u"ftp:";
     if (!ftp && scheme != u"http")
         return;
-    for (const QString &item : {u"reconnectClick(0)"_s, u"reconnectClick(1)"_s})
-        m_resultsMenu->findChild<QAction *>(item)->setVisible(false);
-    for (const QString &item : {u"resultsMenuClick(0)"_s, u"resultsMenuClick(1)"_s, u"resultsMenuClick(2)"_s})
-        m_resultsMenu->findChild<QAction *>(item)->setEnabled(ftp);
+    for (QAction *command : std::as_const(m_fileCommands))
+        command->setEnabled(ftp);
     m_resultsMenu->popup(globalPosition);
 }
 
 void MainWindow::reconnectClick(int)
 {
-    // "Get Next Page" is hidden whenever the menu shows: it has no command.
 }
 
 void MainWindow::resultsMenuClick(int index)
 {
     const QString link = selectedKey();
-    if ((index != 0 && index != 1) || !link.startsWith(u"ftp:"_s, Qt::CaseInsensitive))
+    if ((index != 0 && index != 1) || !link.startsWith(u"ftp:", Qt::CaseInsensitive))
         return;
     const HandOffResult result = m_core.handOff(link.toLatin1(), index == 1 ? HandOff::GetFile : HandOff::Connect);
     // The panel keeps its short text; the reason is there for whoever points at it.

@@ -3,6 +3,7 @@
 #include "app/detail/pictures.h"
 
 #include <QHash>
+#include <QList>
 #include <QMainWindow>
 
 class Core;
@@ -66,6 +67,7 @@ private:
     QAction *m_testResults = nullptr;
     QAction *m_viewTypes[3] = {};
     QMenu *m_resultsMenu = nullptr;
+    QList<QAction *> m_fileCommands; // "Connect", "Get File" and their separator
     QHash<QString, QLabel *> m_panels;
     // The server the links list shows, and how many files it had then.
     struct ShownServer

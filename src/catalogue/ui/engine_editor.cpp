@@ -3,6 +3,7 @@
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/engine_editing.h"
 #include "catalogue/ui/shown_text_delegate.h"
+#include "platform/gui/node_views.h"
 #include "platform/gui/prompts.h"
 #include "platform/gui/twips.h"
 
@@ -105,12 +106,6 @@ EngineEditor::EngineEditor(NodeTree &enginesList, Profile &profile, Prompts &pro
     LoadEngines(m_searchEngines, profile);
 }
 
-int EngineEditor::selectedEngine() const
-{
-    const QModelIndexList selected = m_tree->selectionModel()->selectedRows();
-    return selected.isEmpty() ? 0 : m_searchEngines.nodeIndex(selected.first());
-}
-
 void EngineEditor::NewBtnClick()
 {
     m_tName->clear();
@@ -120,7 +115,7 @@ void EngineEditor::NewBtnClick()
 
 void EngineEditor::SearchEnginesDblClick()
 {
-    const int node = selectedEngine();
+    const int node = selectedNode(m_tree, m_searchEngines);
     if (node == 0)
         return;
     const EngineBoxes boxes = engineBoxes(m_searchEngines, node);
@@ -159,7 +154,7 @@ bool EngineEditor::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_tree && event->type() == QEvent::KeyRelease
         && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
-        if (const int node = selectedEngine(); node != 0)
+        if (const int node = selectedNode(m_tree, m_searchEngines); node != 0)
             m_searchEngines.remove(node);
         return true;
     }

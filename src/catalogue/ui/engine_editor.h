@@ -31,7 +31,6 @@ private:
     void UpdateBtnClick();
     void DoneBtnClick();
     void SearchEnginesDblClick();
-    int selectedEngine() const;
 
     NodeTree &m_enginesList;
     Profile &m_profile;
