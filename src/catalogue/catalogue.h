@@ -7,7 +7,7 @@
 // rewrite). LoadEngines turns its [Engines] into the engine list's nodes (name, home page, query
 // template, tick); a search start stores the ticks back (SaveActiveFlags), and SaveEngines writes
 // the list. A write that fails says so and leaves the file as it was. The engine editor works on
-// a copy of the list (UpdateEngine) and makes it the catalogue at "Done" (FinishEngineEditing).
+// a copy of the list (UpdateEngine) and makes it the catalogue at "Done" (SaveEnginesOverList).
 
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/engine_editing.h"

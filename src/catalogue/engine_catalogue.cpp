@@ -104,6 +104,15 @@ bool SaveEngines(const NodeTree &tree, SaveScope scope, Profile &profile)
     });
 }
 
+bool SaveEnginesOverList(const NodeTree &source, SaveScope scope, NodeTree &enginesList, Profile &profile)
+{
+    SaveActiveFlags(enginesList, profile);
+    if (!SaveEngines(source, scope, profile))
+        return false;
+    LoadEngines(enginesList, profile);
+    return true;
+}
+
 QVector<bool> ActiveFlags(const NodeTree &enginesList)
 {
     const int n = enginesList.count();

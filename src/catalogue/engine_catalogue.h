@@ -39,6 +39,11 @@ enum class SaveScope {
 // Writes the engines of `tree` into settings.dat; false when the file could not be written.
 bool SaveEngines(const NodeTree &tree, SaveScope scope, Profile &profile);
 
+// Writes `source` into the catalogue over the main list: the main list's check boxes are stored
+// first, then `source` is saved with `scope` (so its values win), and the main list is reloaded
+// from the file. False when settings.dat could not be written; the main list is then as it was.
+bool SaveEnginesOverList(const NodeTree &source, SaveScope scope, NodeTree &enginesList, Profile &profile);
+
 // The check box of each node by node index (element 0 unused).
 QVector<bool> ActiveFlags(const NodeTree &enginesList);
 

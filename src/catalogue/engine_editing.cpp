@@ -1,6 +1,6 @@
 #include "catalogue/engine_editing.h"
 
-#include "catalogue/engine_catalogue.h"
+#include "catalogue/profile.h"
 #include "platform/byte_text.h"
 #include "platform/node_tree.h"
 
@@ -56,13 +56,4 @@ EngineEditResult UpdateEngine(NodeTree &engines, EngineBoxes &boxes)
 EngineBoxes engineBoxes(const NodeTree &engines, int node)
 {
     return {shownText(engines.text(node)), shownText(engines.tag(node).toString()), shownText(engines.key(node))};
-}
-
-bool FinishEngineEditing(const NodeTree &edited, NodeTree &enginesList, Profile &profile)
-{
-    SaveActiveFlags(enginesList, profile);
-    if (!SaveEngines(edited, SaveScope::WholeList, profile))
-        return false;
-    LoadEngines(enginesList, profile);
-    return true;
 }

@@ -3,7 +3,6 @@
 #include <QString>
 
 class NodeTree;
-class Profile;
 
 // The three boxes of the engine editor, in the words the user sees and types.
 struct EngineBoxes
@@ -36,8 +35,3 @@ EngineEditResult UpdateEngine(NodeTree &engines, EngineBoxes &boxes);
 
 // What a double click on engine node `node` puts in the boxes.
 EngineBoxes engineBoxes(const NodeTree &engines, int node);
-
-// The editor's "Done": stores the main list's check boxes, makes the catalogue exactly `edited`
-// (its check boxes are the engines' "Active"), and reloads the main list from the file. False when
-// settings.dat could not be written; the main list is then left as it was.
-bool FinishEngineEditing(const NodeTree &edited, NodeTree &enginesList, Profile &profile);

@@ -244,11 +244,7 @@ UpdateSession::Merged UpdateSession::UpdateBtnClick()
     bool written = false;
     switch (m_updateMode) {
     case UpdateMode::Engines:
-        // The main list's ticks first, so that the reload keeps them.
-        SaveActiveFlags(m_services.enginesList, m_services.profile);
-        written = SaveEngines(m_candidates, SaveScope::TickedMerge, m_services.profile);
-        if (written)
-            LoadEngines(m_services.enginesList, m_services.profile);
+        written = SaveEnginesOverList(m_candidates, SaveScope::TickedMerge, m_services.enginesList, m_services.profile);
         break;
     case UpdateMode::Clients:
         written = SaveNewClients();

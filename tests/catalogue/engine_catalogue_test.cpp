@@ -184,7 +184,7 @@ TEST_F(CatalogueTest, FinishingTheEditorSavesTheCopyOverTheMainListsTicks)
     tree.setChecked(1, false);
     tree.setChecked(2, true);
     edited.remove(3);
-    ASSERT_TRUE(FinishEngineEditing(edited, tree, profile));
+    ASSERT_TRUE(SaveEnginesOverList(edited, SaveScope::WholeList, tree, profile));
     EXPECT_EQ(read({"Engines/Count", "Engines/Name1", "Engines/Name2", "Engines/Name3", "A/Active", "B/Active", "C/QUERY"}),
               u"2|A|B|-|True|False|http://C/find?q=%s"_s);
     EXPECT_TRUE(tree.count() == 2 && tree.checked(1) && !tree.checked(2));
@@ -194,7 +194,7 @@ TEST_F(CatalogueTest, FinishingTheEditorSavesTheCopyOverTheMainListsTicks)
     QFile::remove(path);
     QDir().mkpath(path);
     tree.setChecked(2, true);
-    EXPECT_FALSE(FinishEngineEditing(edited, tree, profile));
+    EXPECT_FALSE(SaveEnginesOverList(edited, SaveScope::WholeList, tree, profile));
     EXPECT_TRUE(tree.count() == 2 && tree.checked(2));
     EXPECT_TRUE(QDir(path).removeRecursively() && before.size() > 0);
 }

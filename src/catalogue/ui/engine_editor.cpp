@@ -141,7 +141,8 @@ void EngineEditor::UpdateBtnClick()
 void EngineEditor::DoneBtnClick()
 {
     // Kept open on a failed write, so that the user's edits are not lost with the window.
-    if (!FinishEngineEditing(m_searchEngines, m_enginesList, m_profile)) {
+    // The copy's check boxes are what the user saw here: they win over the main list's.
+    if (!SaveEnginesOverList(m_searchEngines, SaveScope::WholeList, m_enginesList, m_profile)) {
         m_prompts.warn(this, kTitle,
                        QStringLiteral("Error, %1 could not be written; the engines are not saved")
                            .arg(m_profile.pathOf(kSettingsFile)));
