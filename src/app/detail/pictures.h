@@ -6,7 +6,7 @@
 
 #include <array>
 
-// The shared image list: one icon per picture, made on first use; None gives a null icon. Owned
+// The shared image list: one icon per picture, loaded on first use; None gives a null icon. Owned
 // by the window, so the icons go before the application does.
 class Pictures final
 {
