@@ -1,13 +1,17 @@
 #include "app/main_window.h"
 
 #include "app/about_box.h"
+#include "app/ads_panel.h"
+#include "app/detail/resize_bar.h"
 #include "app/core.h"
 #include "app/detail/pictures.h"
 #include "catalogue/ui/engine_editor.h"
 #include "catalogue/ui/shown_text_delegate.h"
 #include "platform/gui/node_views.h"
 #include "platform/gui/prompts.h"
+#include "platform/gui/twips.h"
 #include "platform/shell.h"
+#include "platform/whole_file.h"
 #include "prefs/ui/options_dialog.h"
 #include "update/ui/update_window.h"
 
@@ -15,10 +19,10 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFormLayout>
+#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,13 +30,20 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 namespace {
+
+// Twips to pixels, edge by edge, so that neighbours stay neighbours.
+QRect toPixels(const TwipRect &twips)
+{
+    const auto pixels = [](float t) { return qRound(t / 15); };
+    const int left = pixels(twips.left);
+    const int top = pixels(twips.top);
+    return {left, top, pixels(twips.right()) - left, pixels(twips.bottom()) - top};
+}
 
 QTreeView *makeTree(NodeTree &model, const QString &name, Pictures &pictures, QWidget *parent)
 {
@@ -57,51 +68,51 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Kestrune"));
 
+    // Everything is placed in code, in twips, whenever the window's size changes (layOut).
+    useDesignFont(this);
     auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
-    auto *searchRow = new QHBoxLayout;
-    m_searchText = new QLineEdit(central);
+    setCentralWidget(central);
+
+    m_searchFrame = new QGroupBox(QStringLiteral("Search:"), central);
+    m_searchFrame->setObjectName(QStringLiteral("SearchFrame"));
+    m_searchText = new QLineEdit(m_searchFrame);
     m_searchText->setObjectName(QStringLiteral("SearchText"));
     m_searchText->setPlaceholderText(QStringLiteral("Artist, title or file name"));
-    m_searchBtn = new QPushButton(QStringLiteral("Search"), central);
+    m_searchText->setGeometry(fromTwips(120, 300, 2535, 285));
+    m_searchBtn = new QPushButton(QStringLiteral("Search"), m_searchFrame);
     m_searchBtn->setObjectName(QStringLiteral("SearchBtn"));
-    searchRow->addWidget(m_searchText, 1);
-    searchRow->addWidget(m_searchBtn);
-    layout->addLayout(searchRow);
+    m_searchBtn->setGeometry(fromTwips(2745, 300, 930, 315));
+    m_addsFrame = new AdsPanel(central);
 
-    auto *panes = new QSplitter(Qt::Horizontal, central);
-    m_enginesView = makeTree(core.enginesList(), QStringLiteral("EnginesList"), m_pictures, panes);
+    m_resultsFrame = new QGroupBox(QStringLiteral("Search Info:"), central);
+    m_resultsFrame->setObjectName(QStringLiteral("ResultsFrame"));
+    m_enginesView = makeTree(core.enginesList(), QStringLiteral("EnginesList"), m_pictures, m_resultsFrame);
     m_enginesView->setRootIsDecorated(false);
+    // Engine names are short and few: shown whole, with a scroll bar in a narrow list.
+    m_enginesView->header()->setStretchLastSection(false);
+    m_enginesView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_enginesView->setItemDelegate(new ShownTextDelegate(m_enginesView));
-    m_ftpView = makeTree(core.ftpList(), QStringLiteral("FTPList"), m_pictures, panes);
-
-    auto *detailsPane = new QWidget(panes);
-    auto *detailsLayout = new QVBoxLayout(detailsPane);
-    detailsLayout->setContentsMargins(0, 0, 0, 0);
-    m_linksView = makeTree(core.linksList(), QStringLiteral("LinksList"), m_pictures, detailsPane);
+    m_ftpView = makeTree(core.ftpList(), QStringLiteral("FTPList"), m_pictures, m_resultsFrame);
+    m_resizeBar = new ResizeBar(m_resultsFrame);
+    connect(m_resizeBar, &ResizeBar::pressed, this, [this](float x) { m_layout.resizeBarDown(x); });
+    connect(m_resizeBar, &ResizeBar::released, this, [this] { m_layout.resizeBarUp(); });
+    connect(m_resizeBar, &ResizeBar::moved, this, [this](float x) {
+        if (m_layout.resizeBarMove(x))
+            placePanes();
+    });
+    m_linksView = makeTree(core.linksList(), QStringLiteral("LinksList"), m_pictures, m_resultsFrame);
     m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_linksView->viewport()->installEventFilter(this);
-    detailsLayout->addWidget(m_linksView, 1);
-    auto *info = new QGroupBox(QStringLiteral("Search Info:"), detailsPane);
-    auto *form = new QFormLayout(info);
-    const char *labels[] = {"Address:", "Port:", "Username:", "Password:"};
-    const char *names[] = {"tAddress", "tPort", "tName", "tPass"};
-    for (int i = 0; i < 4; ++i) {
-        m_info[i] = new QLineEdit(info);
-        m_info[i]->setObjectName(QString::fromLatin1(names[i]));
-        m_info[i]->setReadOnly(true);
-        form->addRow(QString::fromLatin1(labels[i]), m_info[i]);
-    }
-    detailsLayout->addWidget(info);
-    panes->setStretchFactor(0, 1);
-    panes->setStretchFactor(1, 2);
-    panes->setStretchFactor(2, 2);
-    layout->addWidget(panes, 1);
-    setCentralWidget(central);
+    buildInfoBox();
 
     buildMenus();
     buildStatusBar();
-    resize(1100, 680);
+    // The smallest window, and the one that opens: the design's inner area.
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    const QSize design(fromTwips(int(WindowLayout::kDesignInner.width)), fromTwips(int(WindowLayout::kDesignInner.height)));
+    central->setMinimumSize(design - QSize(0, statusBar()->sizeHint().height()));
+    resize(minimumSizeHint());
+    central->installEventFilter(this);
 
     // The one button starts a search or stops the running one.
     const auto searchOrStop = [this] {
@@ -150,6 +161,57 @@ MainWindow::~MainWindow()
 {
     for (NodeTree *model : {&m_core.enginesList(), &m_core.ftpList(), &m_core.linksList()})
         model->setDecorationProvider({});
+}
+
+void MainWindow::buildInfoBox()
+{
+    m_infoBox = new QWidget(m_resultsFrame);
+    m_infoBox->setObjectName(QStringLiteral("InfoBox"));
+    const struct
+    {
+        const char *label, *name;
+        QRect place;
+    } fields[] = {{"Address:", "tAddress", fromTwips(750, 30, 2715, 285)},
+                  {"Port:", "tPort", fromTwips(3960, 30, 960, 285)},
+                  {"Username:", "tName", fromTwips(885, 350, 1575, 285)},
+                  {"Password:", "tPass", fromTwips(3315, 350, 1620, 285)}};
+    // Each label ends just before its box. Where a label's text is wider than the design left
+    // room for, it starts after the box before it, and its box moves right to make room.
+    int rowEnd[2] = {-3, -3};
+    for (int i = 0; i < 4; ++i) {
+        auto *label = new QLabel(QString::fromLatin1(fields[i].label), m_infoBox);
+        m_info[i] = new QLineEdit(m_infoBox);
+        m_info[i]->setObjectName(QString::fromLatin1(fields[i].name));
+        m_info[i]->setReadOnly(true);
+        label->setBuddy(m_info[i]);
+        QRect box = fields[i].place;
+        int &end = rowEnd[i / 2];
+        const int textWidth = label->sizeHint().width();
+        const int labelLeft = std::max(end + 6, box.left() - 3 - textWidth);
+        label->setGeometry(labelLeft, box.top(), textWidth, box.height());
+        box.moveLeft(std::max(box.left(), labelLeft + textWidth + 3));
+        m_info[i]->setGeometry(box);
+        end = box.right() + 1;
+    }
+}
+
+void MainWindow::layOutWindow()
+{
+    const QSize inner = centralWidget()->size() + QSize(0, statusBar()->height());
+    m_layout.layOut({inner.width() * 15.0f, inner.height() * 15.0f}, statusBar()->height() * 15.0f);
+    m_searchFrame->setGeometry(toPixels(m_layout.SearchFrame));
+    m_addsFrame->setGeometry(toPixels(m_layout.AddsFrame));
+    m_resultsFrame->setGeometry(toPixels(m_layout.ResultsFrame));
+    m_enginesView->setGeometry(toPixels(m_layout.EnginesList));
+    placePanes();
+}
+
+void MainWindow::placePanes()
+{
+    m_ftpView->setGeometry(toPixels(m_layout.FTPList));
+    m_resizeBar->setGeometry(toPixels(m_layout.ResizeBar));
+    m_linksView->setGeometry(toPixels(m_layout.LinksList));
+    m_infoBox->setGeometry(toPixels(m_layout.InfoBox));
 }
 
 void MainWindow::buildMenus()
@@ -260,7 +322,7 @@ void MainWindow::HelpMenuClick(int index)
 {
     switch (index) {
     case 0:
-        m_core.shell().open(QDir(m_core.profile().programFolder()).filePath(QStringLiteral("documentation.html")));
+        openDocumentation();
         return;
     case 2:
         openUpdateWindow(&UpdateSession::checkForUpdate);
@@ -279,6 +341,23 @@ void MainWindow::HelpMenuClick(int index)
     default:
         return;
     }
+}
+
+void MainWindow::openDocumentation()
+{
+    // The guide is built in; the program folder gets this version's copy, which the browser opens.
+    const QString path = QDir(m_core.profile().programFolder()).filePath(QStringLiteral("documentation.html"));
+    QFile built(QStringLiteral(":/documentation.html"));
+    built.open(QIODevice::ReadOnly);
+    const QByteArray guide = built.readAll();
+    QFile placed(path);
+    const bool current = placed.open(QIODevice::ReadOnly) && placed.readAll() == guide;
+    QString reason;
+    if (!current && !writeWholeFile(path, guide, &reason) && !placed.exists()) {
+        m_prompts.warn(this, QStringLiteral("Kestrune"), QStringLiteral("Error, %1 could not be written: %2").arg(path, reason));
+        return;
+    }
+    m_core.shell().open(path);
 }
 
 void MainWindow::openUpdateWindow(void (UpdateSession::*start)())
@@ -317,10 +396,10 @@ void MainWindow::showSelectedServer()
     const SearchInfo info = m_core.showServer(m_shown.node);
     // Directories open at once: the files are what the user came for.
     m_linksView->expandAll();
-    m_info[0]->setText(info.address);
-    m_info[1]->setText(info.port);
-    m_info[2]->setText(info.user);
-    m_info[3]->setText(info.password);
+    for (int i = 0; const QString &text : {info.address, info.port, info.user, info.password}) {
+        m_info[i]->setText(text);
+        m_info[i++]->setCursorPosition(0); // a long value shows its start
+    }
 }
 
 MainWindow::ShownServer MainWindow::shownServer() const
@@ -370,6 +449,8 @@ void MainWindow::copyLClick()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        layOutWindow();
     if (watched != m_linksView->viewport())
         return QMainWindow::eventFilter(watched, event);
     // The right button acts on the selected row, so its press must not select the row under it.

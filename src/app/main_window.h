@@ -1,19 +1,23 @@
 #pragma once
 
 #include "app/detail/pictures.h"
+#include "app/window_layout.h"
 
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
 
+class AdsPanel;
 class Core;
 class Prompts;
 class QAction;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTreeView;
+class ResizeBar;
 class UpdateSession;
 
 // The program's one window: the search box and button, the engine list, the results tree, the
@@ -46,9 +50,15 @@ private:
     void copyLClick();
 
     void buildMenus();
+    // Opens the user guide, written to the program folder when it is not this version's.
+    void openDocumentation();
     // Opens the update window on the exchange that `start` begins.
     void openUpdateWindow(void (UpdateSession::*start)());
     void buildStatusBar();
+    void buildInfoBox();
+    // Places the controls for the window's size, and the panes for the bar's place.
+    void layOutWindow();
+    void placePanes();
     void openSelectedEngine();
     void showSelectedServer();
     void showResultsMenu(const QPoint &globalPosition);
@@ -58,6 +68,12 @@ private:
     Core &m_core;
     Prompts &m_prompts;
     Pictures m_pictures;
+    WindowLayout m_layout;
+    QGroupBox *m_searchFrame = nullptr;
+    AdsPanel *m_addsFrame = nullptr;
+    QGroupBox *m_resultsFrame = nullptr;
+    ResizeBar *m_resizeBar = nullptr;
+    QWidget *m_infoBox = nullptr;
     QLineEdit *m_searchText = nullptr;
     QPushButton *m_searchBtn = nullptr;
     QTreeView *m_enginesView = nullptr;

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -223,11 +224,33 @@ TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
         click(about, u"DoneBtn"_s);
         EXPECT_FALSE(about.isVisible());
     }};
+    writeBytes(dir.filePath(u"documentation.html"_s), "an older guide");
     part<QAction>(*window, u"HelpMenuClick(0)"_s)->trigger();
+    EXPECT_TRUE(readBytes(dir.filePath(u"documentation.html"_s)).contains("<title>Kestrune — User Guide</title>"));
     part<QAction>(*window, u"HelpMenuClick(6)"_s)->trigger();
     EXPECT_EQ(nameLine, u"Kestrune v2.0 Build 0"_s);
     EXPECT_TRUE(guide.startsWith(u"-Press DEL to delete found results\n-Right click"_s) && guide.count(u'\n') == 8) << guide.toStdString();
     EXPECT_EQ(shell.opened, (QStringList{dir.filePath(u"documentation.html"_s), u"https://kestrune.org/"_s}));
+}
+
+// The window snaps back to the design's inner area; the bar, dragged with the mouse, widens the
+// result tree and narrows the links list.
+TEST_F(MainWindowTest, TheWindowKeepsItsSmallestSizeAndTheBarShares)
+{
+    window->resize(300, 200);
+    EXPECT_EQ(window->centralWidget()->size() + QSize(0, window->statusBar()->height()), QSize(649, 364));
+    auto *bar = part<QWidget>(*window, u"ResizeBar"_s);
+    auto *tree = part<QWidget>(*window, u"FTPList"_s);
+    auto *links = part<QWidget>(*window, u"LinksList"_s);
+    EXPECT_EQ(bar->cursor().shape(), Qt::SizeHorCursor);
+    const QRect before = tree->geometry().united(links->geometry());
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(1, 10));
+    QTest::mouseMove(bar, QPoint(41, 10));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(41, 10));
+    QTest::mouseMove(bar, QPoint(81, 10));
+    EXPECT_EQ(tree->width(), 171 + 40);
+    EXPECT_EQ(links->x(), bar->geometry().right() + 1);
+    EXPECT_EQ(tree->geometry().united(links->geometry()), before);
 }
 
 // The links list's menu is the selected row's, whatever row the right click is on: all of it for

@@ -1,0 +1,120 @@
+#include "app/ads_panel.h"
+#include "app/window_layout.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "support/widgets.h"
+
+void PrintTo(const TwipRect &r, std::ostream *out)
+{
+    *out << '{' << r.left << ", " << r.top << ", " << r.width << ", " << r.height << '}';
+}
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr TwipSize kDesign{9735, 5460};
+constexpr float kStatus = 300;
+
+// At the design size: the search band and the ads at the top, the panes below from the left.
+TEST(WindowLayoutTest, TheDesignSizePlacesEveryControl)
+{
+    WindowLayout layout;
+    layout.layOut(kDesign, kStatus);
+    const std::pair<TwipRect, TwipRect> placed[] = {
+        {layout.SearchFrame, {0, 0, 3810, 1000}},    {layout.AddsFrame, {3810, 0, 5880, 1000}},
+        {layout.ResultsFrame, {0, 1000, 9735, 4160}}, {layout.EnginesList, {0, 0, 1485, 4160}},
+        {layout.FTPList, {1485, 0, 2565, 4160}},     {layout.ResizeBar, {4050, 0, 50, 4160}},
+        {layout.LinksList, {4100, 0, 5635, 3425}},   {layout.InfoBox, {4100, 3425, 5635, 735}},
+    };
+    for (const auto &[control, expected] : placed)
+        EXPECT_EQ(control, expected);
+}
+
+// A drag that would make the result tree `width` wide, from a press 20 twips into the bar.
+TEST(WindowLayoutTest, ADragKeepsTheTreeAndTheRightPanesWideEnough)
+{
+    const std::pair<float, bool> drags[] = {{499, false}, {499.5f, false}, {500, true},  {2565, true},
+                                            {5220, true}, {5220.5f, false}, {5221, false}};
+    for (const auto &[width, accepted] : drags) {
+        WindowLayout layout;
+        layout.layOut(kDesign, kStatus);
+        layout.resizeBarDown(20);
+        EXPECT_EQ(layout.resizeBarMove(20 + width - 2565), accepted) << width;
+        const float tree = accepted ? width : 2565;
+        EXPECT_EQ(layout.FTPList, (TwipRect{1485, 0, tree, 4160})) << width;
+        EXPECT_EQ(layout.ResizeBar.left, 1485 + tree);
+        EXPECT_EQ(layout.LinksList, (TwipRect{1535 + tree, 0, 8200 - tree, 3425})) << width;
+        EXPECT_EQ(layout.InfoBox, (TwipRect{1535 + tree, 3425, 8200 - tree, 735})) << width;
+    }
+}
+
+// The bar's moves are relative to where it is now; after the drag, a bigger window gives all
+// its width to the right panes and keeps the dragged tree.
+TEST(WindowLayoutTest, ADraggedWidthOutlastsAResize)
+{
+    WindowLayout layout;
+    layout.layOut(kDesign, kStatus);
+    layout.resizeBarDown(30);
+    EXPECT_TRUE(layout.resizeBarMove(30 + 1000));
+    EXPECT_TRUE(layout.resizeBarMove(30 - 300));
+    layout.resizeBarUp();
+    EXPECT_FALSE(layout.resizeBarMove(30 + 600)) << "released";
+    layout.layOut({kDesign.width + 3000, kDesign.height + 1500}, kStatus);
+    EXPECT_EQ(layout.FTPList, (TwipRect{1485, 0, 3265, 5660}));
+    EXPECT_EQ(layout.LinksList, (TwipRect{4800, 0, 7935, 4925}));
+    EXPECT_EQ(layout.InfoBox, (TwipRect{4800, 4925, 7935, 735}));
+}
+
+TEST(WindowLayoutTest, AMoveWithoutAPressOrASizeTooSmallChangesNothing)
+{
+    WindowLayout layout;
+    layout.layOut(kDesign, kStatus);
+    const WindowLayout before = layout;
+    EXPECT_FALSE(layout.resizeBarMove(1000));
+    EXPECT_EQ(layout.FTPList, before.FTPList);
+    EXPECT_EQ(layout.ResizeBar, before.ResizeBar);
+
+    // Too narrow for the links list: it and the box under it stay; the steps before still run.
+    layout.layOut({3000, kDesign.height}, kStatus);
+    EXPECT_EQ(layout.ResultsFrame.width, 3000);
+    EXPECT_EQ(layout.LinksList, before.LinksList);
+    EXPECT_EQ(layout.InfoBox, before.InfoBox);
+    // Too low for the results frame: it keeps its place, and the panes follow it.
+    layout.layOut({kDesign.width, 1200}, kStatus);
+    EXPECT_EQ(layout.ResultsFrame, (TwipRect{0, 1000, 3000, 4160}));
+    EXPECT_EQ(layout.EnginesList, before.EnginesList);
+}
+
+// 120 seconds of ticks: each new slot, then the fixed slot 11; images 4 and 5 are empty; after
+// slot 11 (shown twice running) the stepping starts again at slot 0.
+TEST(AdsPanelTest, TheBannersStepEveryFiveSecondsAlternatingWithSlotEleven)
+{
+    AdsPanel panel;
+    auto *timer = part<QTimer>(panel, u"AddsTimer"_s);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 5000);
+    QList<QLabel *> images;
+    for (int slot = 0; slot < 12; ++slot) {
+        images << part<QLabel>(panel, u"AddImage(%1)"_s.arg(slot));
+        EXPECT_EQ(images.last()->pixmap().isNull(), slot == 4 || slot == 5) << slot;
+        EXPECT_EQ(images.last()->cursor().shape(), Qt::PointingHandCursor);
+    }
+    QStringList shown;
+    for (int second = 0; second <= 120; second += 5) {
+        QStringList visible;
+        for (int slot = 0; slot < 12; ++slot) {
+            if (images[slot]->isVisibleTo(&panel))
+                visible << QString::number(slot);
+        }
+        shown << visible.join(u'+');
+        panel.AddsTimerTimer();
+    }
+    EXPECT_EQ(shown.join(u' '), u"0 1 11 2 11 3 11 4 11 5 11 6 11 7 11 8 11 9 11 10 11 11 11 0 11"_s);
+}
+
+} // namespace
