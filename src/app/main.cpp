@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
+#include <QStandardPaths>
 
 #include <memory>
 #include <unistd.h>
@@ -29,8 +31,13 @@ void identify(QCoreApplication &app)
 QString programFolder(const CommandLine &line)
 {
     QString folder = line.home;
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
         folder = QCoreApplication::applicationDirPath();
+        // An installed copy finds its data folder beside its bin folder. Its own folder is not the
+        // user's to write, so each user's catalogue and templates live in the user's data folder.
+        if (QFileInfo(QDir(folder).filePath(QStringLiteral(KESTRUNE_INSTALLED_DATA))).isDir())
+            folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Kestrune");
+    }
     folder = QDir(folder).absolutePath();
     QDir().mkpath(folder);
     return folder;
@@ -104,6 +111,8 @@ int main(int argc, char *argv[])
         break;
     }
 
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrune.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrune"));
     DesktopPrompts prompts;
     MainWindow mainWindow(core, prompts);
     mainWindow.show();

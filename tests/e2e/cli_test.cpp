@@ -322,4 +322,28 @@ TEST_F(CliTest, ACommandThatCannotRunExitsWithItsStatusAndSaysWhy)
     }
 }
 
+// An installed copy keeps each user's catalogue in the user's data folder, never beside itself.
+TEST(InstallTest, TheInstalledProgramKeepsItsFilesPerUser)
+{
+    QTemporaryDir prefix, user;
+    QProcess install;
+    install.start(QStringLiteral(CMAKE_COMMAND), {u"--install"_s, QStringLiteral(KESTRUNE_BUILD_DIR), u"--prefix"_s, prefix.path()});
+    ASSERT_TRUE(install.waitForFinished(120000) && install.exitCode() == 0) << install.readAll().toStdString();
+    for (const char *file : {"bin/kestrune", "share/applications/kestrune.desktop", "share/icons/hicolor/scalable/apps/kestrune.svg",
+                             "share/kestrune/documentation.html"})
+        EXPECT_TRUE(QFile::exists(prefix.filePath(QString::fromLatin1(file)))) << file;
+    const QString bin = prefix.filePath(u"bin"_s);
+    QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner);
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, user.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, user.path());
+    run.setProcessEnvironment(environment);
+    run.start(bin + u"/kestrune"_s, {u"get"_s, u"ftp://127.0.0.1/song.mp3"_s});
+    EXPECT_TRUE(run.waitForFinished(60000));
+    EXPECT_TRUE(QFile::exists(user.filePath(u"Kestrune/settings.dat"_s)));
+    EXPECT_EQ(QDir(bin).entryList(QDir::Files), QStringList{u"kestrune"_s});
+    QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 } // namespace
