@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_files.h"
 #include "support/widgets.h"
 
 void PrintTo(const TwipRect &r, std::ostream *out)
@@ -79,15 +80,20 @@ TEST(WindowLayoutTest, AMoveWithoutAPressOrASizeTooSmallChangesNothing)
     EXPECT_EQ(layout.FTPList, before.FTPList);
     EXPECT_EQ(layout.ResizeBar, before.ResizeBar);
 
-    // Too narrow for the links list: it and the box under it stay; the steps before still run.
-    layout.layOut({3000, kDesign.height}, kStatus);
-    EXPECT_EQ(layout.ResultsFrame.width, 3000);
+    // One twip too narrow for the links list: it and the box under it stay, the steps before
+    // still run; with no twip to spare it is placed, empty.
+    layout.layOut({4099, kDesign.height}, kStatus);
+    EXPECT_EQ(layout.ResultsFrame.width, 4099);
     EXPECT_EQ(layout.LinksList, before.LinksList);
     EXPECT_EQ(layout.InfoBox, before.InfoBox);
-    // Too low for the results frame: it keeps its place, and the panes follow it.
-    layout.layOut({kDesign.width, 1200}, kStatus);
-    EXPECT_EQ(layout.ResultsFrame, (TwipRect{0, 1000, 3000, 4160}));
+    layout.layOut({4100, kDesign.height}, kStatus);
+    EXPECT_EQ(layout.InfoBox.width, 0);
+    // Likewise one twip too low for the results frame: it keeps its place, the panes follow it.
+    layout.layOut({kDesign.width, 1299}, kStatus);
+    EXPECT_EQ(layout.ResultsFrame, (TwipRect{0, 1000, 4100, 4160}));
     EXPECT_EQ(layout.EnginesList, before.EnginesList);
+    layout.layOut({kDesign.width, 1300}, kStatus);
+    EXPECT_EQ(layout.EnginesList.height, 0);
 }
 
 // 120 seconds of ticks: each new slot, then the fixed slot 11; images 4 and 5 are empty; after
@@ -95,26 +101,17 @@ TEST(WindowLayoutTest, AMoveWithoutAPressOrASizeTooSmallChangesNothing)
 TEST(AdsPanelTest, TheBannersStepEveryFiveSecondsAlternatingWithSlotEleven)
 {
     AdsPanel panel;
-    auto *timer = part<QTimer>(panel, u"AddsTimer"_s);
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), 5000);
-    QList<QLabel *> images;
-    for (int slot = 0; slot < 12; ++slot) {
-        images << part<QLabel>(panel, u"AddImage(%1)"_s.arg(slot));
-        EXPECT_EQ(images.last()->pixmap().isNull(), slot == 4 || slot == 5) << slot;
-        EXPECT_EQ(images.last()->cursor().shape(), Qt::PointingHandCursor);
-    }
+    EXPECT_TRUE(part<QTimer>(panel, u"AddsTimer"_s)->isActive() && part<QTimer>(panel, u"AddsTimer"_s)->interval() == 5000);
+    const auto image = [&](int slot) { return part<QLabel>(panel, u"AddImage(%1)"_s.arg(slot)); };
     QStringList shown;
-    for (int second = 0; second <= 120; second += 5) {
-        QStringList visible;
-        for (int slot = 0; slot < 12; ++slot) {
-            if (images[slot]->isVisibleTo(&panel))
-                visible << QString::number(slot);
-        }
-        shown << visible.join(u'+');
-        panel.AddsTimerTimer();
+    for (int second = 0; second <= 120; second += 5, panel.AddsTimerTimer()) {
+        QString visible; // "-" marks an empty slot
+        for (int slot = 0; slot < 12; ++slot)
+            visible += image(slot)->isVisibleTo(&panel) ? QString::number(slot) + (image(slot)->pixmap().isNull() ? u"-"_s : u""_s) : u""_s;
+        shown << visible;
     }
-    EXPECT_EQ(shown.join(u' '), u"0 1 11 2 11 3 11 4 11 5 11 6 11 7 11 8 11 9 11 10 11 11 11 0 11"_s);
+    EXPECT_EQ(shown.join(u' '), u"0 1 11 2 11 3 11 4- 11 5- 11 6 11 7 11 8 11 9 11 10 11 11 11 0 11"_s);
+    EXPECT_EQ(image(0)->cursor().shape(), Qt::PointingHandCursor);
 }
 
 } // namespace
