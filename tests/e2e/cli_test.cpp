@@ -333,17 +333,13 @@ TEST(InstallTest, TheInstalledProgramKeepsItsFilesPerUser)
                              "share/kestrune/documentation.html"})
         EXPECT_TRUE(QFile::exists(prefix.filePath(QString::fromLatin1(file)))) << file;
     const QString bin = prefix.filePath(u"bin"_s);
-    QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner);
+    const ReadOnlyFolder readOnly(bin);
     QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, user.path());
-    environment.insert(u"XDG_CONFIG_HOME"_s, user.path());
-    run.setProcessEnvironment(environment);
+    run.setEnvironment(QProcess::systemEnvironment() << u"XDG_DATA_HOME="_s + user.path() << u"XDG_CONFIG_HOME="_s + user.path());
     run.start(bin + u"/kestrune"_s, {u"get"_s, u"ftp://127.0.0.1/song.mp3"_s});
     EXPECT_TRUE(run.waitForFinished(60000));
     EXPECT_TRUE(QFile::exists(user.filePath(u"Kestrune/settings.dat"_s)));
     EXPECT_EQ(QDir(bin).entryList(QDir::Files), QStringList{u"kestrune"_s});
-    QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace
