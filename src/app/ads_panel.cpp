@@ -2,7 +2,6 @@
 
 #include "platform/gui/twips.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QSvgRenderer>

@@ -2,9 +2,9 @@
 
 #include "app/about_box.h"
 #include "app/ads_panel.h"
-#include "app/detail/resize_bar.h"
 #include "app/core.h"
 #include "app/detail/pictures.h"
+#include "app/detail/resize_bar.h"
 #include "catalogue/ui/engine_editor.h"
 #include "catalogue/ui/shown_text_delegate.h"
 #include "platform/gui/node_views.h"
@@ -73,42 +73,12 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     auto *central = new QWidget(this);
     setCentralWidget(central);
 
-    m_searchFrame = new QGroupBox(QStringLiteral("Search:"), central);
-    m_searchFrame->setObjectName(QStringLiteral("SearchFrame"));
-    m_searchText = new QLineEdit(m_searchFrame);
-    m_searchText->setObjectName(QStringLiteral("SearchText"));
-    m_searchText->setPlaceholderText(QStringLiteral("Artist, title or file name"));
-    m_searchText->setGeometry(fromTwips(120, 300, 2535, 285));
-    m_searchBtn = new QPushButton(QStringLiteral("Search"), m_searchFrame);
-    m_searchBtn->setObjectName(QStringLiteral("SearchBtn"));
-    m_searchBtn->setGeometry(fromTwips(2745, 300, 930, 315));
+    buildSearchFrame(central);
     m_addsFrame = new AdsPanel(central);
-
-    m_resultsFrame = new QGroupBox(QStringLiteral("Search Info:"), central);
-    m_resultsFrame->setObjectName(QStringLiteral("ResultsFrame"));
-    m_enginesView = makeTree(core.enginesList(), QStringLiteral("EnginesList"), m_pictures, m_resultsFrame);
-    m_enginesView->setRootIsDecorated(false);
-    // Engine names are short and few: shown whole, with a scroll bar in a narrow list.
-    m_enginesView->header()->setStretchLastSection(false);
-    m_enginesView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_enginesView->setItemDelegate(new ShownTextDelegate(m_enginesView));
-    m_ftpView = makeTree(core.ftpList(), QStringLiteral("FTPList"), m_pictures, m_resultsFrame);
-    m_resizeBar = new ResizeBar(m_resultsFrame);
-    connect(m_resizeBar, &ResizeBar::pressed, this, [this](float x) { m_layout.resizeBarDown(x); });
-    connect(m_resizeBar, &ResizeBar::released, this, [this] { m_layout.resizeBarUp(); });
-    connect(m_resizeBar, &ResizeBar::moved, this, [this](float x) {
-        if (m_layout.resizeBarMove(x))
-            placePanes();
-    });
-    m_linksView = makeTree(core.linksList(), QStringLiteral("LinksList"), m_pictures, m_resultsFrame);
-    m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_linksView->viewport()->installEventFilter(this);
-    buildInfoBox();
-
+    buildResultsFrame(central);
     buildMenus();
     buildStatusBar();
     // The smallest window, and the one that opens: the design's inner area.
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     const QSize design(fromTwips(int(WindowLayout::kDesignInner.width)), fromTwips(int(WindowLayout::kDesignInner.height)));
     central->setMinimumSize(design - QSize(0, statusBar()->sizeHint().height()));
     resize(minimumSizeHint());
@@ -161,6 +131,43 @@ MainWindow::~MainWindow()
 {
     for (NodeTree *model : {&m_core.enginesList(), &m_core.ftpList(), &m_core.linksList()})
         model->setDecorationProvider({});
+}
+
+void MainWindow::buildSearchFrame(QWidget *parent)
+{
+    m_searchFrame = new QGroupBox(QStringLiteral("Search:"), parent);
+    m_searchFrame->setObjectName(QStringLiteral("SearchFrame"));
+    m_searchText = new QLineEdit(m_searchFrame);
+    m_searchText->setObjectName(QStringLiteral("SearchText"));
+    m_searchText->setPlaceholderText(QStringLiteral("Artist, title or file name"));
+    m_searchText->setGeometry(fromTwips(120, 300, 2535, 285));
+    m_searchBtn = new QPushButton(QStringLiteral("Search"), m_searchFrame);
+    m_searchBtn->setObjectName(QStringLiteral("SearchBtn"));
+    m_searchBtn->setGeometry(fromTwips(2745, 300, 930, 315));
+}
+
+void MainWindow::buildResultsFrame(QWidget *parent)
+{
+    m_resultsFrame = new QGroupBox(QStringLiteral("Search Info:"), parent);
+    m_resultsFrame->setObjectName(QStringLiteral("ResultsFrame"));
+    m_enginesView = makeTree(m_core.enginesList(), QStringLiteral("EnginesList"), m_pictures, m_resultsFrame);
+    m_enginesView->setRootIsDecorated(false);
+    // Engine names are short and few: shown whole, with a scroll bar in a narrow list.
+    m_enginesView->header()->setStretchLastSection(false);
+    m_enginesView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_enginesView->setItemDelegate(new ShownTextDelegate(m_enginesView));
+    m_ftpView = makeTree(m_core.ftpList(), QStringLiteral("FTPList"), m_pictures, m_resultsFrame);
+    m_resizeBar = new ResizeBar(m_resultsFrame);
+    connect(m_resizeBar, &ResizeBar::pressed, this, [this](float x) { m_layout.resizeBarDown(x); });
+    connect(m_resizeBar, &ResizeBar::released, this, [this] { m_layout.resizeBarUp(); });
+    connect(m_resizeBar, &ResizeBar::moved, this, [this](float x) {
+        if (m_layout.resizeBarMove(x))
+            placePanes();
+    });
+    m_linksView = makeTree(m_core.linksList(), QStringLiteral("LinksList"), m_pictures, m_resultsFrame);
+    m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_linksView->viewport()->installEventFilter(this);
+    buildInfoBox();
 }
 
 void MainWindow::buildInfoBox()
@@ -370,6 +377,7 @@ void MainWindow::openUpdateWindow(void (UpdateSession::*start)())
 
 void MainWindow::buildStatusBar()
 {
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     StatusLine &status = m_core.status();
     for (const QString &key : status.keys()) {
         auto *label = new QLabel(status.text(key), this);

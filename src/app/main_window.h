@@ -55,6 +55,9 @@ private:
     // Opens the update window on the exchange that `start` begins.
     void openUpdateWindow(void (UpdateSession::*start)());
     void buildStatusBar();
+    // The search box and button; the panes and the details box under them.
+    void buildSearchFrame(QWidget *parent);
+    void buildResultsFrame(QWidget *parent);
     void buildInfoBox();
     // Places the controls for the window's size, and the panes for the bar's place.
     void layOutWindow();
