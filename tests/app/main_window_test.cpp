@@ -211,9 +211,9 @@ TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
     QList<int> rebuilt;
     QObject::connect(&core.linksList(), &NodeTree::modelReset, [&] { rebuilt << int(core.preferences().listViewType) * 10 + core.linksList().count(); });
-    for (const char *item : {"ViewMenuClick(2)", "ViewMenuClick(3)", "ViewMenuClick(3)"})
+    for (const char *item : {"ViewMenuClick(1)", "ViewMenuClick(2)", "ViewMenuClick(3)", "ViewMenuClick(3)"})
         part<QAction>(*window, QString::fromLatin1(item))->trigger();
-    EXPECT_EQ(rebuilt, (QList<int>{22, 33}));
+    EXPECT_EQ(rebuilt, (QList<int>{12, 22, 33}));
     EXPECT_TRUE(part<QAction>(*window, u"ViewMenuClick(3)"_s)->isChecked() && !part<QAction>(*window, u"ViewMenuClick(2)"_s)->isChecked());
 
     QString nameLine, guide;
