@@ -42,10 +42,10 @@ AdsPanel::AdsPanel(QWidget *parent)
         image->setVisible(slot == 0);
         m_AddImage[slot] = image;
     }
-    m_AddsTimer = new QTimer(this);
-    m_AddsTimer->setObjectName(QStringLiteral("AddsTimer"));
-    connect(m_AddsTimer, &QTimer::timeout, this, &AdsPanel::AddsTimerTimer);
-    m_AddsTimer->start(kInterval);
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("AddsTimer"));
+    connect(timer, &QTimer::timeout, this, &AdsPanel::AddsTimerTimer);
+    timer->start(kInterval);
 }
 
 void AdsPanel::AddsTimerTimer()

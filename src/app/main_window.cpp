@@ -117,7 +117,7 @@ MainWindow::MainWindow(Core &core, Prompts &prompts, QWidget *parent)
     if (const QString problem = core.enginesList().count() == 0 ? core.catalogueProblem() : QString();
         !problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
-            auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrune"),
+            auto *box = new QMessageBox(QMessageBox::Warning, kPromptTitle,
                                         QStringLiteral("No search engine could be read.\n\n%1").arg(problem),
                                         QMessageBox::Ok, this);
             box->setObjectName(QStringLiteral("CatalogueProblem"));
@@ -361,7 +361,7 @@ void MainWindow::openDocumentation()
     const bool current = placed.open(QIODevice::ReadOnly) && placed.readAll() == guide;
     QString reason;
     if (!current && !writeWholeFile(path, guide, &reason) && !placed.exists()) {
-        m_prompts.warn(this, QStringLiteral("Kestrune"), QStringLiteral("Error, %1 could not be written: %2").arg(path, reason));
+        m_prompts.warn(this, kPromptTitle, QStringLiteral("Error, %1 could not be written: %2").arg(path, reason));
         return;
     }
     m_core.shell().open(path);

@@ -21,7 +21,6 @@ struct TwipSize
 {
     float width = 0;
     float height = 0;
-    friend bool operator==(const TwipSize &, const TwipSize &) = default;
 };
 
 class WindowLayout final
@@ -45,7 +44,6 @@ public:
     void resizeBarDown(float x);
     bool resizeBarMove(float x);
     void resizeBarUp();
-    bool resizing() const { return m_resizing; }
 
     // Where the controls are: their design geometry until the first layOut.
     TwipRect SearchFrame{30, 60, 3810, 1000};

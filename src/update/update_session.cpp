@@ -258,7 +258,7 @@ UpdateSession::Merged UpdateSession::UpdateBtnClick()
         return Merged::Nothing;
     }
     if (!written) {
-        setCheckText(QStringLiteral("Error occured: %1 could not be written").arg(kSettingsFile));
+        setCheckText(kErrorOccured + QStringLiteral(": %1 could not be written").arg(kSettingsFile));
         return Merged::NotWritten;
     }
     return Merged::Yes;

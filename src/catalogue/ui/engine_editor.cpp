@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Kestrune");
-
 QString refusal(const EngineEditResult &result, const NodeTree &engines)
 {
     switch (result.outcome) {
@@ -118,7 +116,11 @@ void EngineEditor::SearchEnginesDblClick()
     const int node = selectedNode(m_tree, m_searchEngines);
     if (node == 0)
         return;
-    const EngineBoxes boxes = engineBoxes(m_searchEngines, node);
+    showBoxes(engineBoxes(m_searchEngines, node));
+}
+
+void EngineEditor::showBoxes(const EngineBoxes &boxes)
+{
     m_tName->setText(boxes.name);
     m_tURL->setText(boxes.url);
     m_tQuery->setText(boxes.query);
@@ -128,11 +130,9 @@ void EngineEditor::UpdateBtnClick()
 {
     EngineBoxes boxes{m_tName->text(), m_tURL->text(), m_tQuery->text()};
     const EngineEditResult result = UpdateEngine(m_searchEngines, boxes);
-    m_tName->setText(boxes.name);
-    m_tURL->setText(boxes.url);
-    m_tQuery->setText(boxes.query);
+    showBoxes(boxes); // trimmed
     if (const QString message = refusal(result, m_searchEngines); !message.isEmpty()) {
-        m_prompts.warn(this, kTitle, message);
+        m_prompts.warn(this, kPromptTitle, message);
         return;
     }
     m_tree->scrollTo(m_searchEngines.modelIndex(result.node));
@@ -143,7 +143,7 @@ void EngineEditor::DoneBtnClick()
     // Kept open on a failed write, so that the user's edits are not lost with the window.
     // The copy's check boxes are what the user saw here: they win over the main list's.
     if (!SaveEnginesOverList(m_searchEngines, SaveScope::WholeList, m_enginesList, m_profile)) {
-        m_prompts.warn(this, kTitle,
+        m_prompts.warn(this, kPromptTitle,
                        QStringLiteral("Error, %1 could not be written; the engines are not saved")
                            .arg(m_profile.pathOf(kSettingsFile)));
         return;

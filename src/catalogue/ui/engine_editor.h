@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+struct EngineBoxes;
 class Profile;
 class Prompts;
 class QLineEdit;
@@ -31,6 +32,7 @@ private:
     void UpdateBtnClick();
     void DoneBtnClick();
     void SearchEnginesDblClick();
+    void showBoxes(const EngineBoxes &boxes);
 
     NodeTree &m_enginesList;
     Profile &m_profile;

@@ -8,6 +8,9 @@ class QDialog;
 class QLineEdit;
 class QWidget;
 
+// The title of every question and warning the program asks or gives.
+inline const QString kPromptTitle = QStringLiteral("Kestrune");
+
 // The modal windows the program opens: its own dialogs, questions, file choosers. Tests answer
 // them in advance, so that none of them ever waits for a person.
 class Prompts

@@ -233,7 +233,7 @@ void OptionsDialog::DelBtnClick()
     const int row = selectedClient();
     if (m_clients.names().size() <= 1 || row < 0)
         return;
-    if (!m_services.prompts.askYesNo(this, QStringLiteral("Kestrune"), QStringLiteral("Are you sure you want to delete?")))
+    if (!m_services.prompts.askYesNo(this, kPromptTitle, QStringLiteral("Are you sure you want to delete?")))
         return;
     if (m_clients.remove(row))
         refillClients(0, true);
