@@ -82,10 +82,20 @@ int main(int argc, char *argv[])
     const SeedResult seeded = SeedProgramFolder(folder);
     if (!seeded)
         qCWarning(lcApp).noquote() << "the program folder was not seeded:" << seeded.reason;
+    TimeLimits limits;
+    if (const QByteArray text = qgetenv("KESTRUNE_LIMITS"); !text.isEmpty()) {
+        QString error;
+        const auto parsed = TimeLimits::fromText(text, &error);
+        if (!parsed) {
+            err.write("kestrune: KESTRUNE_LIMITS: " + error.toLocal8Bit() + "\n");
+            return 2;
+        }
+        limits = *parsed;
+    }
     SettingsStore preferenceStore;
     DesktopShell shell;
     ProcessLauncher launcher;
-    Core core(folder, {preferenceStore, shell, launcher});
+    Core core(folder, {preferenceStore, shell, launcher}, limits);
     core.startUp(seeded);
     if (const QByteArray server = qgetenv("KESTRUNE_UPDATE_SERVER"); !server.isEmpty()) {
         const auto parsed = UpdateServer::fromText(server);

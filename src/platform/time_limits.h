@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 #include <chrono>
+#include <optional>
 
 // The limits that keep a silent or endless peer from holding the program. One place for all of
 // them; tests pass smaller ones.
@@ -18,4 +21,11 @@ struct TimeLimits
     std::chrono::milliseconds serverTest{15'000};
     // An update exchange silent for this long shows "Error occured".
     std::chrono::milliseconds updateSilence{60'000};
+    // An update exchange still arriving after this long (a server that trickles) fails too.
+    std::chrono::milliseconds updateTotal{180'000};
+
+    // The limits that `text` names, the others as they are: comma-separated NAME=VALUE pairs with
+    // the names above, times in milliseconds (below 2^31) and the cap in bytes, each from 1 on
+    // ("pageSilence=2000,pageCap=1048576"). Nothing, with `error` set, when a pair is not so.
+    static std::optional<TimeLimits> fromText(QByteArrayView text, QString *error = nullptr);
 };

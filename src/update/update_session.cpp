@@ -27,6 +27,10 @@ UpdateSession::UpdateSession(Services services, TimeLimits limits, QObject *pare
     connect(&m_silence, &QTimer::timeout, this, [this] {
         failed(QStringLiteral("the update server sent nothing for %1 s").arg(m_limits.updateSilence.count() / 1000.0));
     });
+    m_total.setSingleShot(true);
+    connect(&m_total, &QTimer::timeout, this, [this] {
+        failed(QStringLiteral("the update server took longer than %1 s").arg(m_limits.updateTotal.count() / 1000.0));
+    });
     connect(m_updateSock, &SocketArray::connected, this, &UpdateSession::connected);
     connect(m_updateSock, &SocketArray::dataArrival, this, &UpdateSession::dataArrival);
     connect(m_updateSock, &SocketArray::closed, this, [this] {
@@ -84,6 +88,7 @@ void UpdateSession::start(UpdateMode mode)
     else
         m_updateSock->connectTo(kUpdateSock, QString::fromLatin1(m_server.host), m_server.port);
     m_silence.start(m_limits.updateSilence);
+    m_total.start(m_limits.updateTotal);
     qCInfo(lcUpdate).noquote() << "asking" << m_server.host << "for" << requestName(mode)
                                << (preferences.useProxy ? "through the proxy" : "directly");
 }
@@ -129,6 +134,7 @@ void UpdateSession::closeSock()
 {
     m_updateSock->destroy(kUpdateSock);
     m_silence.stop();
+    m_total.stop();
 }
 
 void UpdateSession::failed(const QString &reason)
@@ -244,7 +250,9 @@ UpdateSession::Merged UpdateSession::UpdateBtnClick()
     bool written = false;
     switch (m_updateMode) {
     case UpdateMode::Engines:
-        written = SaveEnginesOverList(m_candidates, SaveScope::TickedMerge, m_services.enginesList, m_services.profile);
+        // The merge makes the candidates' number the catalogue's: with none it would hide every engine.
+        written = m_candidates.count() == 0
+            || SaveEnginesOverList(m_candidates, SaveScope::TickedMerge, m_services.enginesList, m_services.profile);
         break;
     case UpdateMode::Clients:
         written = SaveNewClients();

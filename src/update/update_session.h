@@ -107,6 +107,7 @@ private:
     UpdateServer m_server;
     SocketArray *m_updateSock;
     QTimer m_silence;
+    QTimer m_total;
     NodeTree m_candidates{NodeTree::DisplayMode::CheckBoxes};
     QString m_checkText;
     bool m_handPointer = false;
