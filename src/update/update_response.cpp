@@ -60,11 +60,16 @@ QString text(QByteArrayView bytes)
     return QString::fromLatin1(bytes);
 }
 
-UpdateAnswer failed(UpdateAnswer answer, const char *why)
+UpdateAnswer failed(UpdateAnswer answer, const QString &why)
 {
     answer.ok = false;
-    answer.failure = QString::fromLatin1(why);
+    answer.failure = why;
     return answer;
+}
+
+UpdateAnswer failed(UpdateAnswer answer, const char *why)
+{
+    return failed(std::move(answer), QString::fromLatin1(why));
 }
 
 // The line that starts a list, shown as the list's date; false when there is none.
@@ -109,7 +114,9 @@ UpdateAnswer engineList(BodyReader body)
         if (!name || !url || !query)
             break;
         const QByteArrayView decoded = UnescapeURL(*name, buffer);
-        if (decoded.isEmpty() || hasControlByte(decoded) || hasControlByte(*url) || hasControlByte(*query))
+        // A template without "%s" could not search: what an error page or any text but a list gives.
+        if (decoded.isEmpty() || hasControlByte(decoded) || hasControlByte(*url) || hasControlByte(*query)
+            || !query->contains("%s"))
             continue;
         if (templates.contains(query->toByteArray()))
             return failed(answer, "two engines of the list have the same query template");
@@ -159,6 +166,11 @@ UpdateAnswer ParseUpdateResponse(QByteArrayView received, UpdateMode mode)
     const qsizetype headerEnd = received.indexOf("\r\n\r\n");
     if (headerEnd < 0)
         return failed({}, "the response has no end of header");
+    // An error page (a proxy's, a missing file's) is no answer, however its lines would read.
+    const QByteArrayView firstLine = received.first(received.indexOf("\r\n"));
+    const qsizetype blank = firstLine.indexOf(' ');
+    if (firstLine.startsWith("HTTP/") && !(blank > 0 && firstLine.sliced(blank + 1).startsWith('2')))
+        return failed({}, QStringLiteral("the update server answered \"%1\"").arg(text(firstLine)));
     const BodyReader body(received.sliced(headerEnd + 4));
     switch (mode) {
     case UpdateMode::Version:

@@ -67,7 +67,8 @@ struct UpdateAnswer
 // Reads a whole response, header and body, as the mode says; a pure function of its input.
 // Lines of the lists end in LF or CR LF. A record that would not survive settings.dat (a control
 // character in a name, address, template or argument, or a client name that cannot name a file)
-// is not offered; the parse goes on. A query template given twice fails the parse.
+// or could not search (a query template without "%s") is not offered; the parse goes on. A query
+// template given twice fails the parse, and so does a status line other than 2xx.
 UpdateAnswer ParseUpdateResponse(QByteArrayView received, UpdateMode mode);
 
 // Every LF becomes CR LF; a CR already in front of it stays, so CR LF becomes CR CR LF.

@@ -54,15 +54,25 @@ TEST(EngineList, TakesRecordsOfThreeLinesAndDropsAnIncompleteLastOne)
 
 TEST(EngineList, OffersNoRecordThatWouldBreakSettingsAndFailsOnARepeatedTemplate)
 {
-    const UpdateAnswer unsafe = parsed("d\nLine%0AFeed\nu\nq1\n%00\nu\nq2\nTab\nu\tv\nq3\nBell\nu\nq\a4\n\nu\nq5\nOK\nu\nq1\n",
+    const UpdateAnswer unsafe = parsed("d\nLine%0AFeed\nu\nq1%s\n%00\nu\nq2%s\nTab\nu\tv\nq3%s\nBell\nu\nq\a4%s\n\nu\nq5%s\n"
+                                       "No search\nu\nq6\nOK\nu\nq1%s\n",
                                        UpdateMode::Engines);
     ASSERT_TRUE(unsafe.ok);
     ASSERT_EQ(unsafe.engines.size(), 1);
     EXPECT_EQ(unsafe.engines[0].name, u"OK"_s) << "a dropped record's template does not count as used";
 
-    const UpdateAnswer repeated = parsed("d\nA\nu\nq\nB\nu\nr\nC\nu\nq\nD\nu\ns\n", UpdateMode::Engines);
+    const UpdateAnswer repeated = parsed("d\nA\nu\nq%s\nB\nu\nr%s\nC\nu\nq%s\nD\nu\ns%s\n", UpdateMode::Engines);
     EXPECT_FALSE(repeated.ok);
     EXPECT_EQ(repeated.engines.size(), 2) << "the engines before the failure stay";
+
+    // An error page, however its lines would read, is no list.
+    for (const QByteArray status : {"HTTP/1.0 404 Not Found", "HTTP/1.1 503 Service Unavailable", "HTTP/1.0"}) {
+        const UpdateAnswer answer = ParseUpdateResponse(status + "\r\n\r\nd\nA\nu\nq%s\n", UpdateMode::Engines);
+        EXPECT_FALSE(answer.ok) << status.toStdString();
+        EXPECT_EQ(answer.failure, u"the update server answered \""_s + QString::fromLatin1(status) + u'"');
+    }
+    EXPECT_EQ(ParseUpdateResponse("HTTP/1.0 204 No Content\r\n\r\nd\nA\nu\nq%s\n", UpdateMode::Engines).engines.size(), 1);
+    EXPECT_EQ(ParseUpdateResponse("no status line\r\n\r\nd\nA\nu\nq%s\n", UpdateMode::Engines).engines.size(), 1);
 }
 
 TEST(ClientList, ReadsTheAnnouncedRecordsAsFarAsTheyGo)
