@@ -18,61 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e/cli_fixture.h"
 #include "support/peers.h"
 #include "support/test_files.h"
 
 namespace {
 
 using namespace Qt::StringLiterals;
-
-struct Outcome { int status = -1; QByteArray out, err; };
-
-class CliTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        // Every process a test starts finds its preferences here.
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        writeBytes(pages.filePath(u"one"_s), "<a href=\"ftp://alpha.example/pub/madonna/like.mp3\">1</a>"
-                                             "<a href=\"ftp://user:pw@alpha.example:2121/b/madonna%20two.mp3\">2</a>"
-                                             "<a href=\"http://web.example/files/madonna-live.ogg\">3</a><a href=\"http://web.example/madonna.html\">page</a>"
-                                             "<A HREF=\"FTP://Beta.example/\xc3\xa9t\xc3\xa9/madonna.mp3\">4</A>");
-        writeBytes(pages.filePath(u"two"_s), "<a href=\"ftp://alpha.example/pub/madonna/like.mp3\">dup</a><a href='ftp://gamma.example/x/madonna.mp3'>5</a>");
-        ASSERT_TRUE(nginx.start()) << nginx.output().toStdString();
-    }
-
-    QString confFile() const { return config.filePath(u"Kestrune/Kestrune.conf"_s); }
-    QString catalogueFile() const { return home.filePath(kSettingsFile); }
-    void setPreference(const QString &key, const QString &value) { SettingsStore(confFile()).write(key, value); }
-    // One engine per page name, at nginx unless `ports` says otherwise; a name in capitals is inactive.
-    void setEngines(const QList<QByteArray> &names, const QHash<QByteArray, int> &ports = {})
-    {
-        QList<CatalogueEngine> engines;
-        for (const QByteArray &name : names) {
-            const QByteArray page = name.toLower(), port = QByteArray::number(ports.value(page, nginx.port()));
-            engines.append({page, "http://127.0.0.1:" + port + "/" + page + "?q=%s", page == name ? "True" : "False"});
-        }
-        writeBytes(catalogueFile(), catalogueText(engines));
-    }
-    // Runs the program through the shell in its home folder, so that a test can redirect or pipe its
-    // output as a user would; one that outlives `limit` milliseconds is killed and gives status -1.
-    Outcome kestrune(const QString &commandLine, int limit = 60000)
-    {
-        QProcess process;
-        process.setWorkingDirectory(home.path());
-        // A group of its own, so that a run that hangs is killed with the shell and its pipe.
-        process.setChildProcessModifier([] { ::setpgid(0, 0); });
-        process.start(u"bash"_s, {u"-o"_s, u"pipefail"_s, u"-c"_s, u"\"$0\" --home \"$1\" "_s + commandLine, QStringLiteral(KESTRUNE_BINARY), home.path()});
-        if (!process.waitForFinished(limit))
-            ::kill(-pid_t(process.processId()), SIGKILL);
-        process.waitForFinished();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
-    }
-
-    QTemporaryDir home, config, pages;
-    NginxPeer nginx{pages.path()};
-};
 
 TEST_F(CliTest, SearchPrintsEveryEntryInTheOrderFound)
 {
@@ -309,10 +261,14 @@ TEST_F(CliTest, ACommandThatCannotRunExitsWithItsStatusAndSaysWhy)
         {"update server refuses", [] { qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1:" + QByteArray::number(freePort())); },
          u"update check"_s, 1, "update failed: Connection refused\n"},
         {"update server not HOST:PORT", [] { qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1"); }, u"update engines"_s, 2, "HOST:PORT"},
+        {"a limit of 0", [] { qputenv("KESTRUNE_LIMITS", "pageSilence=10,pageCap=0"); }, u"search x"_s, 2, "\"pageCap=0\""},
+        {"a time too long for a timer", [] { qputenv("KESTRUNE_LIMITS", "serverTest=2147483648"); }, u"search x"_s, 2, "serverTest"},
+        {"an unknown limit", [] { qputenv("KESTRUNE_LIMITS", "pageSilence=10,pagecap=5"); }, u"search x"_s, 2, "\"pagecap=5\""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         qunsetenv("KESTRUNE_UPDATE_SERVER");
+        qunsetenv("KESTRUNE_LIMITS");
         QFile::remove(catalogueFile());
         QFile::remove(confFile());
         c.arrange();

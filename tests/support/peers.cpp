@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -50,7 +51,7 @@ QByteArray PeerProcess::output()
     return m_output;
 }
 
-bool PeerProcess::launch(const QString &program, const QStringList &arguments, int port)
+bool PeerProcess::launch(const QString &program, const QStringList &arguments, int port, const QByteArray &ready)
 {
     m_port = port;
     m_process = std::make_unique<QProcess>();
@@ -63,7 +64,8 @@ bool PeerProcess::launch(const QString &program, const QStringList &arguments, i
     while (!deadline.hasExpired()) {
         if (m_process->state() != QProcess::Running)
             return false;
-        if (waitForPort(port, std::chrono::milliseconds(200)))
+        if (ready.isEmpty() ? waitForPort(port, std::chrono::milliseconds(200))
+                            : (m_process->waitForReadyRead(200), output().contains(ready)))
             return true;
     }
     return false;
@@ -183,4 +185,11 @@ bool makeCertificate(const QString &dir, const QString &name, const QString &ca,
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"), arguments);
     return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
+bool HostilePeer::start()
+{
+    const int port = freePort();
+    return launch(QStringLiteral("python3"), {QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("hostile_peer.py")), m_mode, QString::number(port)},
+                  port, "ready");
 }

@@ -34,8 +34,9 @@ public:
     void stop();
 
 protected:
-    // Starts the program and waits until it listens on `port`; false (with output()) if not.
-    bool launch(const QString &program, const QStringList &arguments, int port);
+    // Starts the program and waits until it listens on `port`, or until it prints `ready` when that
+    // is given; false (with output()) if not.
+    bool launch(const QString &program, const QStringList &arguments, int port, const QByteArray &ready = {});
 
     QTemporaryDir m_dir;
     int m_port = 0;
@@ -95,4 +96,17 @@ private:
     QString m_root;
     QString m_user;
     QString m_password;
+};
+
+// A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py): "endless", "trickle",
+// "reset", "single-line", "silent", "gzip", "chunked", "close" or "never-accept".
+class HostilePeer final : public PeerProcess
+{
+public:
+    explicit HostilePeer(QString mode) : m_mode(std::move(mode)) {}
+    bool start();
+    QString mode() const { return m_mode; }
+
+private:
+    QString m_mode;
 };
