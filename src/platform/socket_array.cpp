@@ -203,15 +203,16 @@ void SocketArray::send(int index, const QByteArray &bytes)
         e->socket->write(bytes);
 }
 
-qint64 SocketArray::appendAllTo(int index, QByteArray &target)
+qint64 SocketArray::appendAllTo(int index, QByteArray &target, qsizetype limit)
 {
     Element *e = element(index);
-    const qint64 available = e ? e->socket->bytesAvailable() : 0;
+    const qsizetype old = target.size();
+    const qint64 available = e ? std::min<qint64>(e->socket->bytesAvailable(), limit - old) : 0;
     if (available <= 0)
         return 0;
-    const qsizetype old = target.size();
+    // Grown by doubling, but never past the limit: a capped page costs its cap, not twice that.
     if (target.capacity() - old < available)
-        target.reserve(std::max<qsizetype>(old + available, 2 * target.capacity()));
+        target.reserve(std::min(std::max<qsizetype>(old + available, 2 * target.capacity()), limit));
     target.resize(old + available);
     const qint64 got = std::max<qint64>(e->socket->read(target.data() + old, available), 0);
     target.resize(old + got);

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <limits>
+
 class QTcpSocket;
 
 // Why a connection could not be made or failed.
@@ -49,9 +51,9 @@ public:
     void startEncryption(int index, const QString &peerName);
     void send(int index, const QByteArray &bytes);
     // Everything received and not yet taken, one byte per character, appended to `target` straight
-    // from the socket's buffer (one copy fewer, which counts for megabyte pages); returns the
-    // bytes added.
-    qint64 appendAllTo(int index, QByteArray &target);
+    // from the socket's buffer (one copy fewer, which counts for megabyte pages), but never more
+    // than makes `target` `limit` bytes long; returns the bytes added.
+    qint64 appendAllTo(int index, QByteArray &target, qsizetype limit = std::numeric_limits<qsizetype>::max());
     // Closing or destroying an element that is gone is no error.
     void close(int index);
     void destroy(int index);

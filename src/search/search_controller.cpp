@@ -333,14 +333,13 @@ void SearchController::onData(int i)
     }
     QByteArray &page = m_services.state.pageData[i];
     const bool first = page.isEmpty();
-    m_sockets.appendAllTo(i, page);
+    m_sockets.appendAllTo(i, page, m_limits.pageCap);
     if (first) {
         const qsizetype expected = expectedResponseSize(page, m_limits.pageCap);
         if (expected > page.size())
             page.reserve(expected);
     }
     if (page.size() >= m_limits.pageCap) {
-        page.truncate(m_limits.pageCap);
         endFetch(i, EngineOutcome::End::TooLarge, describeCap(m_limits.pageCap));
         return;
     }
@@ -390,8 +389,7 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
         }
     } else if (end == EngineOutcome::End::Closed || end == EngineOutcome::End::Failed) {
         // Whatever is still buffered belongs to the page.
-        m_sockets.appendAllTo(i, page);
-        page.truncate(m_limits.pageCap); // nothing happens to a page within the cap
+        m_sockets.appendAllTo(i, page, m_limits.pageCap);
     } else if (end == EngineOutcome::End::Silent && expectedResponseSize(page, m_limits.pageCap) == page.size()) {
         why.clear(); // a server that keeps the connection open after the whole page
     }

@@ -35,8 +35,8 @@ UpdateSession::UpdateSession(Services services, TimeLimits limits, QObject *pare
     connect(m_updateSock, &SocketArray::dataArrival, this, &UpdateSession::dataArrival);
     connect(m_updateSock, &SocketArray::closed, this, [this] {
         // Whatever is still buffered belongs to the response.
-        m_updateSock->appendAllTo(kUpdateSock, m_receiveBuffer);
-        ParseUpdateResponse();
+        if (takeArrived())
+            ParseUpdateResponse();
     });
     connect(m_updateSock, &SocketArray::error, this,
             [this](int, const SocketFailure &failure) { failed(failure.text); });
@@ -100,14 +100,21 @@ void UpdateSession::connected()
     m_silence.start(m_limits.updateSilence);
 }
 
+bool UpdateSession::takeArrived()
+{
+    // One byte more than the cap tells a response too large from one of exactly that size.
+    m_updateSock->appendAllTo(kUpdateSock, m_receiveBuffer, m_limits.pageCap + 1);
+    if (m_receiveBuffer.size() <= m_limits.pageCap)
+        return true;
+    failed(QStringLiteral("the response is larger than %1 bytes").arg(m_limits.pageCap));
+    return false;
+}
+
 void UpdateSession::dataArrival()
 {
-    m_updateSock->appendAllTo(kUpdateSock, m_receiveBuffer);
-    m_silence.start(m_limits.updateSilence);
-    if (m_receiveBuffer.size() > m_limits.pageCap) {
-        failed(QStringLiteral("the response is larger than %1 bytes").arg(m_limits.pageCap));
+    if (!takeArrived())
         return;
-    }
+    m_silence.start(m_limits.updateSilence);
     setCheckText(QStringLiteral("Receiving info %1").arg(m_receiveBuffer.size()));
     // Each byte is searched once for the header's end, whatever the number of arrivals.
     if (!m_header) {

@@ -91,6 +91,8 @@ private:
     void dataArrival();
     // Ends the connection and its time limit; nothing of the exchange arrives after it.
     void closeSock();
+    // Moves what arrived into the receive buffer; false, after failing the exchange, past the cap.
+    bool takeArrived();
     void failed(const QString &reason);
     void ParseUpdateResponse();
     // Shows what the answer holds; returns why it fails, or nothing.
