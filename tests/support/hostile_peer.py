@@ -21,7 +21,8 @@ import sys
 import threading
 import time
 
-PAGE = b"".join(b'<a href="ftp://hostile.example/pub/song%d.mp3">%d</a>\n' % (i, i) for i in range(200))
+# Its links lead to loopback, where nothing listens on port 1: a server test finds it dead.
+PAGE = b"".join(b'<a href="ftp://127.0.0.2:1/pub/song%d.mp3">%d</a>\n' % (i, i) for i in range(200))
 HEADER = b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
 
 
@@ -56,7 +57,7 @@ def serve(mode, conn):
         time.sleep(0.2)
         conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     elif mode == "single-line":
-        conn.sendall(HEADER + b'<a href="ftp://hostile.example/pub/first.mp3">')
+        conn.sendall(HEADER + b'<a href="ftp://127.0.0.2:1/pub/first.mp3">')
         block = b"x" * (1 << 20)
         for _ in range(100):
             conn.sendall(block)
