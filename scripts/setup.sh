@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx tinyproxy python3-pyftpdlib lftp
   ripgrep curl openssl ca-certificates
+  clang libclang-rt-14-dev
 )
 
 missing=()
