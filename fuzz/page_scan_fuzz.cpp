@@ -15,12 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int mode = data[0] % 3 + 1;
     const qsizetype budget = (data[1] & 63) ? data[1] & 63 : qsizetype(1) << 20;
     const std::vector<QByteArrayView> in = fields(inputView(data + 2, size - 2), 2);
-    // The reference splits the search at any white space, the scanner at blanks and "+" only.
-    std::string search = in[0].toByteArray().toStdString();
-    std::replace_if(search.begin(), search.end(), [](char c) { return c >= '\t' && c <= '\r'; }, ' ');
+    const std::string search = in[0].toByteArray().toStdString();
     const std::string page = in[1].toByteArray().toStdString();
 
-    PageScanner scanner(in[1], ParseMode(mode), QByteArrayView(search));
+    PageScanner scanner(in[1], ParseMode(mode), in[0]);
     PageScanner::Link link;
     ref::Links accepted;
     for (PageScanner::Step step; (step = scanner.next(link, budget)) != PageScanner::Step::Done;) {

@@ -19,7 +19,8 @@ int digitValue(char c)
 
 QByteArrayView UnescapeURL(QByteArrayView s, std::string &buffer)
 {
-    const void *firstPercent = std::memchr(s.data(), '%', static_cast<std::size_t>(s.size()));
+    // An empty view may have no data at all, which memchr must not be given.
+    const void *firstPercent = s.isEmpty() ? nullptr : std::memchr(s.data(), '%', static_cast<std::size_t>(s.size()));
     if (!firstPercent)
         return s;
     buffer.assign(s.data(), static_cast<std::size_t>(s.size()));

@@ -10,9 +10,7 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,10 +48,13 @@ inline bool httpTaken(const string &link, const string &search)
     if (link.find('?') != npos || link.ends_with("html") || link.ends_with("htm") || slash == npos
         || slash + 1 == link.size())
         return false;
-    std::istringstream in(std::regex_replace(search, std::regex("\\+"), " "));
-    for (string word; in >> word;)
-        if (lowered(link).find(lowered(word)) != npos)
+    for (std::size_t from = 0; from <= search.size();) {
+        const std::size_t end = std::min(search.find(' ', from), search.find('+', from));
+        const string word = search.substr(from, end - from);
+        if (!word.empty() && lowered(link).find(lowered(word)) != npos)
             return true;
+        from = end == npos ? npos : end + 1;
+    }
     return false;
 }
 
