@@ -22,16 +22,17 @@
 // What a run of the program came to; status -1 when it did not exit by itself.
 struct Outcome { int status = -1; QByteArray out, err; };
 
-// Runs `kestrune --home HOME COMMANDLINE` through bash in HOME, so that a test can redirect or pipe
-// the output as a user would; one that outlives `limit` milliseconds is killed and gives status -1.
-inline Outcome runKestrune(const QString &home, const QString &commandLine, int limit = 60000)
+// Runs `BEFORE kestrune --home HOME COMMANDLINE` through bash in HOME, so that a test can set
+// limits, redirect or pipe as a user would; one that outlives `limit` milliseconds is killed and
+// gives status -1.
+inline Outcome runKestrune(const QString &home, const QString &commandLine, int limit = 60000, const QString &before = {})
 {
     QProcess process;
     process.setWorkingDirectory(home);
     // A group of its own, so that a run that hangs is killed with the shell and its pipe.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(QStringLiteral("bash"), {QStringLiteral("-o"), QStringLiteral("pipefail"), QStringLiteral("-c"),
-                                           QStringLiteral("\"$0\" --home \"$1\" ") + commandLine, QStringLiteral(KESTRUNE_BINARY), home});
+                                           before + QStringLiteral("\"$0\" --home \"$1\" ") + commandLine, QStringLiteral(KESTRUNE_BINARY), home});
     if (!process.waitForFinished(limit))
         ::kill(-pid_t(process.processId()), SIGKILL);
     process.waitForFinished();
@@ -76,7 +77,10 @@ protected:
         }
         writeBytes(catalogueFile(), catalogueText(engines));
     }
-    Outcome kestrune(const QString &commandLine, int limit = 60000) { return runKestrune(home.path(), commandLine, limit); }
+    Outcome kestrune(const QString &commandLine, int limit = 60000, const QString &before = {})
+    {
+        return runKestrune(home.path(), commandLine, limit, before);
+    }
 
     QTemporaryDir home, config, pages;
     NginxPeer nginx{pages.path()};
