@@ -404,6 +404,6 @@ int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     }
     out.write(text);
     if (line.apply && update.UpdateBtnClick() == UpdateSession::Merged::NotWritten)
-        return fail(QStringLiteral("%1 could not be written").arg(core.profile().pathOf(kSettingsFile)));
+        return fail(update.mergeProblem());
     return 0;
 }

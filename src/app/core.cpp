@@ -51,10 +51,16 @@ void Core::startUp(const SeedResult &seeded)
     m_preferences = LoadPreferences(m_preferenceStore, m_profile.programFolder());
 }
 
-void Core::shutDown()
+QStringList Core::shutDown()
 {
-    SaveActiveFlags(m_enginesList, m_profile);
-    SaveShutdownPreferences(m_preferences, m_preferenceStore);
+    QStringList unstored;
+    bool ticks = false;
+    SaveActiveFlags(m_enginesList, m_profile, &ticks);
+    if (!ticks)
+        unstored << QStringLiteral("the engines' ticks could not be stored in %1").arg(m_profile.pathOf(kSettingsFile));
+    if (!SaveShutdownPreferences(m_preferences, m_preferenceStore))
+        unstored << QStringLiteral("the view and test choices could not be stored in %1").arg(m_preferenceStore.location());
+    return unstored;
 }
 
 QString Core::catalogueProblem() const

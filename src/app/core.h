@@ -69,8 +69,9 @@ public:
     // At start: the engine list, the preferences and the empty result state. `seeded` is how
     // seeding the program folder went, for catalogueProblem().
     void startUp(const SeedResult &seeded = {});
-    // At close: the engines' check boxes and the two view and test preferences.
-    void shutDown();
+    // At close: the engines' check boxes and the two view and test preferences. What could not be
+    // stored, in words for the user; empty when all was.
+    QStringList shutDown();
 
     // The lists the views show, and the status line.
     NodeTree &enginesList() { return m_enginesList; }

@@ -482,6 +482,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    m_core.shutDown();
+    if (const QStringList unstored = m_core.shutDown(); !unstored.isEmpty())
+        m_prompts.warn(this, kPromptTitle, QStringLiteral("Error, ") + unstored.join(QStringLiteral("; ")));
     event->accept();
 }

@@ -122,7 +122,7 @@ QVector<bool> ActiveFlags(const NodeTree &enginesList)
     return engineActive;
 }
 
-QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
+QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile, bool *stored)
 {
     const int n = enginesList.count();
     const QVector<bool> engineActive = ActiveFlags(enginesList);
@@ -130,8 +130,11 @@ QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile)
         for (int i = 1; i <= n; ++i)
             document.setValue(enginesList.text(i), QStringLiteral("Active"), profileBoolText(engineActive[i]));
     };
-    if (n > 0 && !profile.edit(kSettingsFile, store))
+    const bool written = n == 0 || profile.edit(kSettingsFile, store);
+    if (!written)
         qCWarning(lcCatalogue) << "the engines' check boxes were not stored";
+    if (stored)
+        *stored = written;
     return engineActive;
 }
 

@@ -50,7 +50,7 @@ QVector<bool> ActiveFlags(const NodeTree &enginesList);
 // Stores each node's check box as its engine's "Active" and returns the flags by node index
 // (element 0 unused), the search's engineActive. The flags come back even when they could not be
 // stored: the search goes on with them.
-QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile);
+QVector<bool> SaveActiveFlags(const NodeTree &enginesList, Profile &profile, bool *stored = nullptr);
 
 // Why settings.dat cannot give the catalogue, in words for the user: missing, a folder, unreadable,
 // or lines that end in CR alone. Empty when the file can be read (it may still list no engine).

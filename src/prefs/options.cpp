@@ -17,22 +17,24 @@ OptionsFields optionsFields(const Preferences &p)
             QString::number(p.proxyPort), p.ftpLocal, p.ftpPath, p.ftpClient == 0 ? 1 : p.ftpClient};
 }
 
-void storeOptions(const OptionsFields &fields, Preferences &p, PreferenceStore &store)
+bool storeOptions(const OptionsFields &fields, Preferences &p, PreferenceStore &store)
 {
+    bool stored = true;
     p.maxTest = numberOr(fields.maxTest, 1, kMostSockets, p.maxTest);
     p.maxSearch = numberOr(fields.maxSearch, 1, kMostSockets, p.maxSearch);
-    store.write(QStringLiteral("max_test"), QString::number(p.maxTest));
-    store.write(QStringLiteral("max_search"), QString::number(p.maxSearch));
+    stored &= store.write(QStringLiteral("max_test"), QString::number(p.maxTest));
+    stored &= store.write(QStringLiteral("max_search"), QString::number(p.maxSearch));
     p.useProxy = fields.useProxy;
     p.proxyAddress = fields.address;
     p.proxyPort = numberOr(fields.port, 1, kHighestPort, p.proxyPort);
-    store.write(QStringLiteral("UseProxy"), preferenceBoolText(p.useProxy));
-    store.write(QStringLiteral("ProxyAddress"), p.proxyAddress);
-    store.write(QStringLiteral("ProxyPort"), QString::number(p.proxyPort));
+    stored &= store.write(QStringLiteral("UseProxy"), preferenceBoolText(p.useProxy));
+    stored &= store.write(QStringLiteral("ProxyAddress"), p.proxyAddress);
+    stored &= store.write(QStringLiteral("ProxyPort"), QString::number(p.proxyPort));
     p.ftpLocal = fields.local;
     p.ftpPath = fields.clientPath;
-    store.write(QStringLiteral("FTP_LOCAL"), p.ftpLocal);
-    store.write(QStringLiteral("FTP_PATH"), p.ftpPath);
+    stored &= store.write(QStringLiteral("FTP_LOCAL"), p.ftpLocal);
+    stored &= store.write(QStringLiteral("FTP_PATH"), p.ftpPath);
     p.ftpClient = fields.client;
-    store.write(QStringLiteral("FTP_CLIENT"), QString::number(p.ftpClient));
+    stored &= store.write(QStringLiteral("FTP_CLIENT"), QString::number(p.ftpClient));
+    return stored;
 }

@@ -24,4 +24,5 @@ OptionsFields optionsFields(const Preferences &preferences);
 // "UseProxy", "ProxyAddress", "ProxyPort", "FTP_LOCAL", "FTP_PATH", "FTP_CLIENT", in this order).
 // A limit that is not a whole number from 1 to 10000, or a port not from 1 to 65535, keeps the
 // value it had.
-void storeOptions(const OptionsFields &fields, Preferences &preferences, PreferenceStore &store);
+// False when any value could not be stored; the preferences take the values all the same.
+bool storeOptions(const OptionsFields &fields, Preferences &preferences, PreferenceStore &store);

@@ -43,6 +43,11 @@ SettingsStore::SettingsStore(const QString &iniPath)
 
 SettingsStore::~SettingsStore() = default;
 
+QString SettingsStore::location() const
+{
+    return m_settings->fileName();
+}
+
 QString SettingsStore::read(const QString &key, const QString &defaultValue) const
 {
     return m_settings->value(kGroup + u'/' + key, defaultValue).toString();
@@ -78,8 +83,8 @@ Preferences LoadPreferences(const PreferenceStore &store, const QString &program
     return p;
 }
 
-void SaveShutdownPreferences(const Preferences &p, PreferenceStore &store)
+bool SaveShutdownPreferences(const Preferences &p, PreferenceStore &store)
 {
-    store.write(QStringLiteral("TestStopped"), preferenceBoolText(p.testingEnabled));
-    store.write(QStringLiteral("ListViewType"), QString::number(static_cast<int>(p.listViewType)));
+    const bool test = store.write(QStringLiteral("TestStopped"), preferenceBoolText(p.testingEnabled));
+    return store.write(QStringLiteral("ListViewType"), QString::number(static_cast<int>(p.listViewType))) && test;
 }

@@ -16,6 +16,8 @@ public:
     virtual QString read(const QString &key, const QString &defaultValue) const = 0;
     // False when the value could not be stored.
     virtual bool write(const QString &key, const QString &value) = 0;
+    // Where the values are kept, for a message that they could not be stored.
+    virtual QString location() const { return QStringLiteral("the preference store"); }
 };
 
 // The store in QSettings: the user's own (organization and application "Kestrune") or, for tests
@@ -29,6 +31,7 @@ public:
 
     QString read(const QString &key, const QString &defaultValue) const override;
     bool write(const QString &key, const QString &value) override;
+    QString location() const override;
 
 private:
     std::unique_ptr<QSettings> m_settings;
@@ -61,6 +64,6 @@ struct Preferences
 // Reads every preference with its default; a stored text that is not a number reads as the default.
 Preferences LoadPreferences(const PreferenceStore &store, const QString &programFolder);
 // The shut-down writes: "TestStopped" and "ListViewType", and nothing else.
-void SaveShutdownPreferences(const Preferences &preferences, PreferenceStore &store);
+bool SaveShutdownPreferences(const Preferences &preferences, PreferenceStore &store);
 
 QString preferenceBoolText(bool value);

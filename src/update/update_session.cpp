@@ -255,6 +255,7 @@ void UpdateSession::checkTextClicked()
 UpdateSession::Merged UpdateSession::UpdateBtnClick()
 {
     bool written = false;
+    m_mergeProblem.clear();
     switch (m_updateMode) {
     case UpdateMode::Engines:
         // The merge makes the candidates' number the catalogue's: with none it would hide every engine.
@@ -273,7 +274,9 @@ UpdateSession::Merged UpdateSession::UpdateBtnClick()
         return Merged::Nothing;
     }
     if (!written) {
-        setCheckText(kErrorOccured + QStringLiteral(": %1 could not be written").arg(kSettingsFile));
+        if (m_mergeProblem.isEmpty())
+            m_mergeProblem = QStringLiteral("%1 could not be written").arg(m_services.profile.pathOf(kSettingsFile));
+        setCheckText(kErrorOccured + QStringLiteral(": ") + m_mergeProblem);
         return Merged::NotWritten;
     }
     return Merged::Yes;
@@ -282,7 +285,16 @@ UpdateSession::Merged UpdateSession::UpdateBtnClick()
 bool UpdateSession::SaveNewClients()
 {
     const int rows = m_candidates.count();
-    QList<int> ticked;
+    // The templates first, and all of them: a client listed without its template could not run.
+    for (int i = 1; i <= rows; ++i) {
+        if (!m_candidates.checked(i))
+            continue;
+        const QString path = clientTemplatePath(m_services.profile.programFolder(), m_candidates.text(i));
+        if (!WriteScriptFile(path, m_clientScripts.value(i).toLatin1())) {
+            m_mergeProblem = QStringLiteral("%1 could not be written").arg(path);
+            return false;
+        }
+    }
     const bool stored = m_services.profile.edit(kSettingsFile, [&](IniDocument &settings) {
         const int c = profileText(settings.value(kClientsSection, QStringLiteral("Count")).value_or(QString())).toInt();
         // Rows go to their own numbers: an unticked row leaves its number unwritten.
@@ -291,16 +303,10 @@ bool UpdateSession::SaveNewClients()
                 continue;
             settings.setValue(kClientsSection, QStringLiteral("Client%1").arg(c + i), m_candidates.text(i));
             settings.setValue(m_candidates.text(i), QStringLiteral("Args"), m_clientArgs.value(i));
-            ticked.append(i);
         }
         settings.setValue(kClientsSection, QStringLiteral("Count"), QString::number(c + rows));
     });
-    if (!stored)
-        return false;
-    // A template that cannot be written is skipped: the client's entries are in settings.dat.
-    for (const int i : std::as_const(ticked))
-        WriteScriptFile(clientTemplatePath(m_services.profile.programFolder(), m_candidates.text(i)), m_clientScripts.value(i).toLatin1());
-    return true;
+    return stored;
 }
 
 void UpdateSession::setCheckText(const QString &text)

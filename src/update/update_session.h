@@ -68,9 +68,10 @@ public:
 
     enum class Merged { Yes, NotWritten, Nothing };
     // "Update": the ticked candidates go into settings.dat (and the client templates). Yes: the
-    // window closes. NotWritten: settings.dat could not be written, nothing changed, the text
-    // says so.
+    // window closes. NotWritten: settings.dat or a template could not be written, no client or
+    // engine was added, and the text (and mergeProblem()) says which.
     Merged UpdateBtnClick();
+    QString mergeProblem() const { return m_mergeProblem; }
 
     UpdateMode updateMode() const { return m_updateMode; }
     const QByteArray &receiveBuffer() const { return m_receiveBuffer; }
@@ -108,6 +109,7 @@ private:
     TimeLimits m_limits;
     UpdateServer m_server;
     SocketArray *m_updateSock;
+    QString m_mergeProblem;
     QTimer m_silence;
     QTimer m_total;
     NodeTree m_candidates{NodeTree::DisplayMode::CheckBoxes};

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +100,24 @@ TEST_F(MainWindowTest, ClosingSavesTheTicksAndTheTestSwitch)
     part<QAction>(*window, u"FileMenuClick(0)"_s)->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Beta"_s, u"Active"_s, {}) + store.values.value(u"TestStopped"_s), u"True-1"_s);
+}
+
+// Options and the ticks and switches stored at close: what cannot be stored is said, and the
+// options apply all the same.
+TEST_F(MainWindowTest, WhatCannotBeStoredIsSaid)
+{
+    store.failing = true;
+    prompts.steps = {[](QDialog &options) { part<QLineEdit>(options, u"MaxSearch"_s)->setText(u"3"_s); options.close(); }};
+    part<QAction>(*window, u"EditMenuClick(0)"_s)->trigger();
+    EXPECT_EQ(core.preferences().maxSearch, 3);
+    const ReadOnlyFolder readOnly(dir.path());
+    window->close();
+    QStringList expected{u"Kestrune: Error, the options could not be stored in memory; they apply until Kestrune closes"_s,
+                         u"Kestrune: Error, the engines' ticks could not be stored in "_s + dir.filePath(kSettingsFile)
+                             + u"; the view and test choices could not be stored in memory"_s};
+    if (!readOnly.effective())
+        expected[1].replace(QRegularExpression(u"the engines.*; "_s), QString());
+    EXPECT_EQ(prompts.warned, expected);
 }
 
 // Edit > Settings: add lftp, choose it and the download folder, close; search (the Edit menu rests

@@ -52,10 +52,15 @@ public:
     }
     bool write(const QString &key, const QString &value) override
     {
+        if (failing)
+            return false;
         values.insert(key, value);
         written.append(key);
         return true;
     }
+    QString location() const override { return QStringLiteral("memory"); }
+
+    bool failing = false; // every write fails, as on a full disk
 
     QHash<QString, QString> values;
     QStringList written;

@@ -244,9 +244,12 @@ void OptionsDialog::done(int result)
     // The close box, Escape and "Close" all end here; the fields are stored once.
     if (!m_stored) {
         m_stored = true;
-        storeOptions({m_maxSearch->text(), m_maxTest->text(), m_proxy->isChecked(), m_address->text(), m_port->text(),
-                      m_cuteLocal->text(), m_cutePath->text(), selectedClient() + 1},
-                     m_services.preferences, m_services.store);
+        if (!storeOptions({m_maxSearch->text(), m_maxTest->text(), m_proxy->isChecked(), m_address->text(), m_port->text(),
+                           m_cuteLocal->text(), m_cutePath->text(), selectedClient() + 1},
+                          m_services.preferences, m_services.store))
+            m_services.prompts.warn(this, kPromptTitle,
+                                    QStringLiteral("Error, the options could not be stored in %1; they apply until Kestrune closes")
+                                        .arg(m_services.store.location()));
     }
     QDialog::done(result);
 }
