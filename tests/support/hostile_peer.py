@@ -1,19 +1,6 @@
-"""A server on 127.0.0.1 that misbehaves as MODE says, for the tests that hold Kestrune against
-peers it cannot trust. Prints "ready" once it can be reached (or, for never-accept, once nothing
-can reach it).
-
-    hostile_peer.py MODE PORT
-
-endless      a 200 header, then links and filler without end
-trickle      a 200 header, then one byte a second
-reset        half a page, then a connection reset
-single-line  100 MiB without a line break, then the end
-silent       accepts, reads, never answers
-gzip         a gzip-compressed page although identity was asked
-chunked      an HTTP/1.1 chunked page although HTTP/1.0 was asked
-close        accepts and closes at once
-never-accept listens but accepts nobody: its queue is full, so a connect hangs
-"""
+"""hostile_peer.py MODE PORT: a server on 127.0.0.1 that misbehaves as MODE says, for the tests
+that hold Kestrune against peers it cannot trust (the modes are HostilePeer's, tests/support/peers.h).
+Prints "ready" once it can be reached (never-accept: once nothing can reach it)."""
 import gzip
 import socket
 import struct

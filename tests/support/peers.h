@@ -98,8 +98,12 @@ private:
     QString m_password;
 };
 
-// A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py): "endless", "trickle",
-// "reset", "single-line", "silent", "gzip", "chunked", "close" or "never-accept".
+// A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py). Its mode: "endless" (a 200
+// header, then links and filler without end), "trickle" (a byte a second), "reset" (half a page,
+// then a reset), "single-line" (100 MiB without a line break), "silent" (reads, never answers),
+// "gzip" (compressed although identity was asked), "chunked" (HTTP/1.1 chunks although HTTP/1.0
+// was asked), "close" (accepts and closes at once) or "never-accept" (its queue is full: a connect
+// hangs).
 class HostilePeer final : public PeerProcess
 {
 public:
