@@ -8,29 +8,25 @@
 
 namespace {
 
-// Hosts of every length around the inline name size, each beside those of its length that differ
-// in the first, a middle or the last byte and share its tag, and thousands of others, so that the
-// table grows many times and names are compared at every length. Twice: after clear().
+// Hosts of every length around the inline name size, beside those of its length that differ in the first, a middle or the last
+// byte and share its tag, and thousands more: the table grows many times, names compare at every length. Twice: after clear().
 TEST(HostTable, FindsTheRecordOfEveryHostItHoldsAndNoOther)
 {
     std::vector<std::string> hosts;
     for (std::size_t length = 0; length <= 140; ++length)
         for (const std::size_t changed : {length, std::size_t(0), length / 2, length - 1}) // length: none
             hosts.push_back(std::string(length, 'h').replace(std::min(changed, length), changed < length, changed < length, 'x'));
-    for (int i = 0; i < 5000; ++i)
-        hosts.push_back("host" + std::to_string(i));
+    for (int i = 0; i < 5000; ++i) hosts.push_back("host" + std::to_string(i));
     const auto tag = [](const std::string &h) { return h.starts_with("host") ? HostTable::tagOf(h) : quint32(h.size()); };
     HostTable table;
     for (int round = 0; round < 2; ++round, table.clear()) {
         std::map<std::string, int> records;
         for (const std::string &h : hosts) {
-            if (records.contains(h))
-                continue;
+            if (records.contains(h)) continue;
             ASSERT_EQ(table.find(h, tag(h)), 0) << "round " << round << " before adding " << h;
             table.insert(h, tag(h), records[h] = int(records.size()) + 1);
         }
-        for (const std::string &h : hosts)
-            ASSERT_EQ(table.find(h, tag(h)), records[h]) << "round " << round << ' ' << h;
+        for (const std::string &h : hosts) ASSERT_EQ(table.find(h, tag(h)), records[h]) << "round " << round << ' ' << h;
     }
 }
 

@@ -55,8 +55,7 @@ TEST_F(PageExtractionTest, AGeneratedPageGroupsAsTheReference)
 {
     const QByteArray page = generatedPage();
     ref::Grouping reference;
-    for (const auto &[link, isHTTP] : ref::extracted(page.toStdString(), 3, "mp3+zip"))
-        reference.add(link, isHTTP);
+    for (const auto &[link, isHTTP] : ref::extracted(page.toStdString(), 3, "mp3+zip")) reference.add(link, isHTTP);
     ASSERT_GT(reference.nodes.size(), 4000u);
     limitSlices(100us);
     extraction.start(page, ParseMode::All);

@@ -12,8 +12,7 @@ namespace {
 
 using enum ParseMode;
 
-// The accepted links of a page, searching at most `budget` bytes a step; counts into `pending` the
-// steps that found nothing.
+// The accepted links of a page, searching at most `budget` bytes a step; counts into `pending` the steps that found nothing.
 ref::Links scan(QByteArrayView page, ParseMode mode, QByteArrayView search, qsizetype budget = 1 << 20,
                 std::size_t *pending = nullptr)
 {
@@ -73,8 +72,7 @@ QByteArray randomPage(QRandomGenerator &random)
         QByteArray(1, '\0'), "href=\"ftp://", "href='ftp://", "href=\"http://", "href='http://", "href=\"ftp://h/",
         "href=\"http://h/music", "\"", "'", "\"", "'", "ftp:/", "http:", "ftp:", "HTTP:/", "hrEF=\"fTP:/", "%4a", "%fF", "%2", "%g1"};
     QByteArray page;
-    for (int i = random.bounded(60); i > 0; --i)
-        page += fragments[random.bounded(static_cast<quint32>(std::size(fragments)))];
+    for (int i = random.bounded(60); i > 0; --i) page += fragments[random.bounded(static_cast<quint32>(std::size(fragments)))];
     return page;
 }
 

@@ -21,8 +21,7 @@ TEST(BuildQueryURL, ReplacesOnlyTheFirstPercentSInEitherCase)
     const std::tuple<const char *, const char *, const char *> cases[] = {
         {"http://e/?q=%s&x=%s", "a+b", "http://e/?q=a+b&x=%s"}, {"http://e/?q=%S", "x", "http://e/?q=x"},
         {"http://e/?q=%", "x", ""}, {"http://e/", "x", ""}, {"%s", "x", "x"}};
-    for (const auto &[templ, text, url] : cases)
-        EXPECT_EQ(BuildQueryURL(templ, text), QByteArray(url)) << templ;
+    for (const auto &[templ, text, url] : cases) EXPECT_EQ(BuildQueryURL(templ, text), QByteArray(url)) << templ;
 }
 
 TEST(FetchTarget, HostPortAndTlsWithPortZeroForWhatCannotBeFetched)

@@ -22,13 +22,11 @@ QByteArray randomLink(QRandomGenerator &random)
         {"", "", ":21", ":2121", ":x"}, {"/", "/pub/", "/pub/mp3/", "/PUB/", "", "//", "/" + QByteArray(70, 'p') + "/"},
         {"x.mp3", "y.mp3", "X.mp3", "", "z", "c\nd", "dir/", "e\x7f"}};
     QByteArray link;
-    for (const auto &choices : pieces)
-        link += choices[random.bounded(quint32(choices.size()))];
+    for (const auto &choices : pieces) link += choices[random.bounded(quint32(choices.size()))];
     return link;
 }
 
-// Over two searches: new nodes in each, the records of both, nothing staged before the second. A
-// listener hears each entry's record and link as found.
+// Over two searches: new nodes in each, the records of both, nothing staged before the second. A listener hears each find.
 TEST(Results, EveryWayOfAddingGroupsLinksAsTheReference)
 {
     for (const auto &[way, staged, listened] : {std::tuple{"OneByOne", false, false}, {"Staged", true, false}, {"StagedWhileListened", true, true}}) {

@@ -32,8 +32,7 @@ using End = EngineOutcome::End;
 QByteArray ftpLinks(const QByteArray &host, int count)
 {
     QByteArray page;
-    for (int i = 0; i < count; ++i)
-        page += "<a href=\"ftp://" + host + "/pub/song" + QByteArray::number(i) + ".mp3\">x</a>\n";
+    for (int i = 0; i < count; ++i) page += "<a href=\"ftp://" + host + "/pub/song" + QByteArray::number(i) + ".mp3\">x</a>\n";
     return page;
 }
 
@@ -112,8 +111,7 @@ TEST_F(SearchControllerTest, EnginesBeyondMaxSearchWaitForAFinishedPage)
         EXPECT_EQ(pictureKey(engines.picture(maxSearch)) + u'|' + pictureKey(engines.picture(maxSearch + 1)),
                   maxSearch ? u"QuestionMark|"_s : u"|"_s);
         EXPECT_EQ(status.text(u"Sockets"_s), u"Active Search Sockets: %1"_s.arg(maxSearch));
-        if (maxSearch == 0)
-            controller.StopSearch();
+        if (maxSearch == 0) controller.StopSearch();
         ASSERT_TRUE(waitUntilIdle());
         EXPECT_EQ(hostsAndCount(), maxSearch ? u"a b c 3"_s : u"0"_s);
     }
@@ -173,8 +171,7 @@ TEST_F(SearchControllerTest, RoomForAPageFollowsItsAnnouncedLength)
     };
     // Engine i asks for the path "/i" and gets the head of row i and ten bytes of the body.
     ScriptedServer server([&](ScriptedServer::Connection &c) { c.socket->write(rows[c.request.at(5) - '0'].head + "0123456789"); });
-    for (int i = 0; i < 5; ++i)
-        setEngines({engineOn(server.port(), QString::number(i))});
+    for (int i = 0; i < 5; ++i) setEngines({engineOn(server.port(), QString::number(i))});
     controller.SearchBtnClick(u"x"_s);
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(rows[i].name);
@@ -242,8 +239,7 @@ TEST_F(SearchControllerStop, TwiceEndsTheSearchOnce)
 // Whatever changes the ticks while the marks are shown, the ticks read at the start come back.
 TEST_F(SearchControllerStop, BringsBackTheTicksReadAtTheStart)
 {
-    for (int i = 1; i <= 3; ++i)
-        engines.setChecked(i, !engines.checked(i));
+    for (int i = 1; i <= 3; ++i) engines.setChecked(i, !engines.checked(i));
     controller.StopSearch();
     EXPECT_EQ((std::vector{engines.checked(1), engines.checked(2), engines.checked(3)}), (std::vector{true, false, true}));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-// The rules for links restated plainly (nothing of the production code) and the result side of a
-// search, to hold against each other.
+// The link rules restated plainly (none of the production code) and a search's result side, to hold against each other.
 
 #include "platform/node_tree.h"
 #include "platform/status_line.h"
@@ -51,16 +50,14 @@ inline bool httpTaken(const string &link, const string &search)
     for (std::size_t from = 0; from <= search.size();) {
         const std::size_t end = std::min(search.find(' ', from), search.find('+', from));
         const string word = search.substr(from, end - from);
-        if (!word.empty() && lowered(link).find(lowered(word)) != npos)
-            return true;
+        if (!word.empty() && lowered(link).find(lowered(word)) != npos) return true;
         from = end == npos ? npos : end + 1;
     }
     return false;
 }
 
-// Mode 1: the ftp pass, 2: the http pass, 3: both. From where the last link ended, the first
-// href="scheme (any case), or when none is left href='scheme; the link runs to its quote, and one
-// without it ends the pass.
+// Mode 1: the ftp pass, 2: the http pass, 3: both. From where the last link ended, the first href="scheme (any case), or when
+// none is left href='scheme; the link runs to its quote, and one without it ends the pass.
 inline Links extracted(const string &page, int mode, const string &search)
 {
     Links found;
@@ -69,24 +66,20 @@ inline Links extracted(const string &page, int mode, const string &search)
         const string scheme = http ? "http://" : "ftp://";
         std::size_t doubled = folded.find("href=\"" + scheme); // looked for again once passed
         for (std::size_t from = 0; mode >= 1 && mode <= 3 && (mode & (http ? 2 : 1));) {
-            if (doubled != npos && doubled < from)
-                doubled = folded.find("href=\"" + scheme, from);
+            if (doubled != npos && doubled < from) doubled = folded.find("href=\"" + scheme, from);
             const std::size_t at = doubled != npos ? doubled : folded.find("href='" + scheme, from);
             const std::size_t end = at == npos ? npos : page.find(doubled != npos ? '"' : '\'', at + 6);
-            if (end == npos)
-                break;
+            if (end == npos) break;
             const string link = unescaped(page.substr(at + 6, end - at - 6));
-            if (!hasControl(link) && (!http || httpTaken(link, search)))
-                found.emplace_back(link, http);
+            if (!hasControl(link) && (!http || httpTaken(link, search))) found.emplace_back(link, http);
             from = end + 1;
         }
     }
     return found;
 }
 
-// Server: up to the first "/" behind "://" (from the third character on without it); path: on to
-// the last "/"; file: the rest. Host: the server behind "://" and the last "@", up to a ":" (in a
-// host that starts with "[", the first from its "]" on).
+// Server: up to the first "/" behind "://" (from the third character on without it); path: on to the last "/"; file: the rest.
+// Host: the server behind "://" and the last "@", up to a ":" (in a host that starts with "[", the first from its "]" on).
 struct Parts { string server, path, file, host; };
 inline Parts split(const string &link)
 {
@@ -99,8 +92,7 @@ inline Parts split(const string &link)
     return p;
 }
 
-// A node and record per host, named by its first link's server; each path and file once; no link
-// with a control character, without host or file.
+// A node and record per host, named by its first link's server; each path and file once; none with a control, no host or file.
 struct Grouping
 {
     int count = 0;
@@ -113,25 +105,21 @@ struct Grouping
     {
         const Parts p = split(link);
         const bool rootKey = !byHost.contains(p.host) && (p.server == "FTP" || p.server == "HTTP"); // no node
-        if (hasControl(link) || p.file.empty() || p.host.empty() || rootKey)
-            return 0;
+        if (hasControl(link) || p.file.empty() || p.host.empty() || rootKey) return 0;
         if (byHost.try_emplace(p.host, records.size()).second) {
             records.push_back(p.server);
             nodes.push_back(p.server + ' ' + p.host + (http ? " 2 Working " : " 1 Untested ") + std::to_string(records.size()));
         }
         const std::size_t record = byHost[p.host];
-        if (!entries.emplace(record, p.path + '|' + p.file).second)
-            return 0;
+        if (!entries.emplace(record, p.path + '|' + p.file).second) return 0;
         records[record] += ' ' + p.path + '|' + p.file, ++count;
         return int(record) + 1;
     }
     QStringList outcome() const // as Crawl::outcome() shows it
     {
         QStringList all{QString::number(count), "FTP FTP 0 Engine ", "HTTP HTTP 0 Engine "};
-        for (const string &text : nodes)
-            all << QString::fromLatin1(text);
-        for (const string &text : records)
-            all << QString::fromLatin1(text);
+        for (const string &text : nodes) all << QString::fromLatin1(text);
+        for (const string &text : records) all << QString::fromLatin1(text);
         return all;
     }
 };

@@ -9,9 +9,8 @@
 
 namespace {
 
-// Every entry under one tag (all of whose bytes are set), so that each lookup meets every earlier entry: a record must still
-// tell pairs apart by both path and file, whether it scans its tags or has outgrown that into
-// an index. Sizes cross the scan's groups of four and the switch to the index.
+// Every entry under one tag (all of whose bytes are set), so that each lookup meets every earlier entry: a record must tell
+// pairs apart by path and file, scanning its tags or in the index it outgrows them into. Sizes cross groups of 4 and the index.
 TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
 {
     for (const int size : {1, 3, 4, 5, 8, 63, 64, 65, 66, 200}) {
@@ -19,14 +18,12 @@ TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
         ServerRecord record("ftp://h");
         std::set<std::pair<std::string, std::string>> known;
         std::vector<std::pair<std::string, std::string>> order;
-        // Paths and files repeat on cycles of 7 and 5: the same file under another path, another
-        // file under the same path; the second round repeats every pair.
+        // Paths and files repeat on cycles of 7 and 5 (a file under another path, another under a path); round 2 repeats all.
         for (int i = 0; i < 2 * size; ++i) {
             const std::string path = "/p" + std::to_string(i % size % 7) + "/" + std::string(i % size / 35, 'd') + "/";
             const std::string file = "f" + std::to_string(i % size % 5) + ".mp3";
             const bool fresh = known.emplace(path, file).second;
-            if (fresh)
-                order.emplace_back(path, file);
+            if (fresh) order.emplace_back(path, file);
             ASSERT_EQ(record.addTagged(QByteArrayView(path.c_str()), QByteArrayView(file.c_str()), 0xa5a5a5a5), fresh) << path << file << " at " << i;
         }
         ASSERT_EQ(record.entryCount(), int(order.size()));

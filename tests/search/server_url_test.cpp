@@ -8,8 +8,7 @@
 
 namespace {
 
-// "server|path|file|host" by SplitResultLink. Links of every kind and length are held against the
-// reference where they are grouped.
+// "server|path|file|host" by SplitResultLink. Links of every kind and length meet the reference where they are grouped.
 std::string pieces(QByteArrayView link)
 {
     const ResultLink split = SplitResultLink(link);
@@ -50,8 +49,7 @@ TEST(ParseServer, HostAndAPortIn1To65535Or21)
 TEST(Unbracketed, DropsTheBracketsOfAnIPv6Literal)
 {
     const std::pair<const char *, const char *> rows[] = {{"[::1]", "::1"}, {"h", "h"}, {"[::1", "[::1"}, {"[]", ""}, {"]", "]"}};
-    for (const auto &[host, address] : rows)
-        EXPECT_EQ(Unbracketed(host), QByteArrayView(address)) << host;
+    for (const auto &[host, address] : rows) EXPECT_EQ(Unbracketed(host), QByteArrayView(address)) << host;
 }
 
 } // namespace
