@@ -56,8 +56,7 @@ TEST_F(CatalogueTest, ReadsTheEnginesTheFileLists)
     for (const auto &c : cases) {
         writeBytes(path, c.bytes);
         QStringList names;
-        for (const EngineRecord &e : ReadEngines(profile))
-            names << e.Name;
+        for (const EngineRecord &e : ReadEngines(profile)) names << e.Name;
         EXPECT_TRUE(names == c.names && readBytes(path) == c.bytes) << c.what << ": " << names.join(u',').toStdString();
     }
 }
@@ -114,8 +113,7 @@ TEST_F(CatalogueTest, ACatalogueThatCannotBeReadSaysWhy)
     }
 }
 
-// A fresh install asks every engine it ships, each at a template of its own (a second one would not
-// load), and each over a scheme that is fetched.
+// A fresh install asks every engine it ships, each at a template of its own (a second would not load), over a fetched scheme.
 TEST_F(CatalogueTest, TheShippedCatalogueSwitchesOnEveryEngineAtADistinctTemplate)
 {
     ASSERT_TRUE(SeedProgramFolder(dir.path()));
@@ -172,9 +170,8 @@ TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
     }
 }
 
-// "Done": the edited copy is the file's catalogue and the main list shows it. The main list's
-// unsaved ticks are stored first, so the copy's ticks (the file's when it was made) win; a deleted
-// engine leaves its section behind.
+// "Done": the edited copy is the file's catalogue and the main list shows it. The main list's unsaved ticks are stored first, so
+// the copy's ticks (the file's when it was made) win; a deleted engine leaves its section behind.
 TEST_F(CatalogueTest, FinishingTheEditorSavesTheCopyOverTheMainListsTicks)
 {
     write({"A", "B", "C"}, {"A", "C"});

@@ -63,8 +63,7 @@ TEST_F(ProfileTest, NeverWritesOverWhatCannotBeRead)
 TEST_F(ProfileTest, SaysWhenTheFileCannotBeReplaced)
 {
     ReadOnlyFolder readOnly(dir.path());
-    if (!readOnly.effective())
-        GTEST_SKIP() << "this file system lets the process write anyway";
+    if (!readOnly.effective()) GTEST_SKIP() << "this file system lets the process write anyway";
     EXPECT_FALSE(profile.WriteProfile(u"p.dat"_s, u"a"_s, u"x"_s, "1"));
 }
 

@@ -71,8 +71,7 @@ TEST_F(OptionsTest, EveryWayOfClosingStoresEveryFieldOnce)
     }
 }
 
-// What the fields hold goes to the live preferences as it is stored; a number that is no whole
-// number in range keeps the value it had.
+// What the fields hold goes to the live preferences as it is stored; a number that is no whole number in range keeps its value.
 TEST_F(OptionsTest, FieldsReachThePreferencesAndBadNumbersKeepTheirValue)
 {
     const struct { QString limit, port; int limitAfter, portAfter; } cases[] = {
@@ -97,8 +96,7 @@ TEST_F(OptionsTest, FieldsReachThePreferencesAndBadNumbersKeepTheirValue)
     }
 }
 
-// Add, Edit and Delete rewrite [Clients] whole and at once, and the templates with CR LF ends:
-// an "Edit" then "Done" of an unchanged template adds one empty line.
+// Add, Edit and Delete rewrite [Clients] whole and at once, and templates with CR LF ends: "Edit", "Done" adds one empty line.
 TEST_F(OptionsTest, AddEditAndDeleteKeepSettingsAndTemplatesInStep)
 {
     const QString tpl = dir.filePath(u"new one.scr"_s);
@@ -127,14 +125,12 @@ TEST_F(OptionsTest, AddEditAndDeleteKeepSettingsAndTemplatesInStep)
     EXPECT_EQ(store.values.value(u"FTP_CLIENT"_s), u"1"_s);
 }
 
-// A name listed already (exactly) or one that cannot name a section and a file keeps the editor
-// open and writes nothing; one that differs in case is a client of its own sharing the section.
-// An "Edit" of a client without a template shows an empty script and an empty script writes none.
+// A name listed already (exactly) or one that cannot name a section and a file keeps the editor open and writes nothing; one
+// differing in case is a client of its own sharing the section. A client without a template edits an empty script; none written.
 TEST_F(OptionsTest, NamesAreRefusedUnlessNewAndCaseDifferentNamesShareASection)
 {
     options([&](QDialog &d) {
-        for (int i = 0; i < 5; ++i)
-            click(d, "AddBtn");
+        for (int i = 0; i < 5; ++i) click(d, "AddBtn");
         click(d, "EditBtn");
         d.close();
     }, {[&](QDialog &form) {
@@ -158,9 +154,8 @@ TEST_F(OptionsTest, NamesAreRefusedUnlessNewAndCaseDifferentNamesShareASection)
     EXPECT_EQ(readBytes(dir.filePath(QString::fromUtf8("\xc3\xa9t\xc3\xa9.scr"))), "\xc3\xa9\r\n");
 }
 
-// One client: "Delete" asks nothing and changes nothing; "No" changes nothing either. An empty
-// list (or a number past it) selects nothing and keeps the program set; the first client added
-// to it is the one chosen.
+// One client: "Delete" asks nothing and changes nothing; "No" changes nothing either. An empty list (or a number past it) selects
+// nothing and keeps the program set; the first client added to it is the one chosen.
 TEST_F(OptionsTest, DeleteNeedsTwoClientsAndAYesAndAnEmptyListChoosesTheFirstAdded)
 {
     writeBytes(settingsPath(), "[Clients]\r\nCount=1\r\nClient1=solo\r\n");

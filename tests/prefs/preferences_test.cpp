@@ -14,8 +14,7 @@ using namespace Qt::StringLiterals;
 QString read(const QString &key, const QString &stored)
 {
     MemoryPreferenceStore store;
-    if (!stored.isNull())
-        store.values.insert(key, stored);
+    if (!stored.isNull()) store.values.insert(key, stored);
     const Preferences p = LoadPreferences(store, u"/p"_s);
     const auto n = [](int v) { return QString::number(v); };
     return QMap<QString, QString>{{"TestStopped", n(p.testingEnabled)}, {"ListViewType", n(int(p.listViewType))}, {"max_test", n(p.maxTest)},
@@ -23,8 +22,7 @@ QString read(const QString &key, const QString &stored)
             {"FTP_PATH", p.ftpPath}, {"FTP_LOCAL", p.ftpLocal}, {"FTP_CLIENT", n(p.ftpClient)}, {"script", p.scriptPath}}.value(key);
 }
 
-// A missing key (no stored text), or a text edited by hand that is no number, reads as the default.
-// A port above 65535 is kept: the connection refuses it and says why.
+// A missing key, or a hand-edited text that is no number, reads as the default; a port above 65535 is kept: connecting refuses.
 TEST(Preferences, ReadsEachKeyOrItsDefault)
 {
     const struct { QString key, stored, read; } cases[] = {
@@ -35,8 +33,7 @@ TEST(Preferences, ReadsEachKeyOrItsDefault)
         {"ProxyPort", "65535", "65535"}, {"ProxyPort", "65536", "65536"}, {"ProxyAddress", "p.local", "p.local"},
         {"FTP_PATH", "/bin/c", "/bin/c"}, {"FTP_LOCAL", "/m", "/m"}, {"FTP_CLIENT", "2", "2"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(read(c.key, c.stored), c.read) << (c.key + u'=' + c.stored).toStdString();
+    for (const auto &c : cases) EXPECT_EQ(read(c.key, c.stored), c.read) << (c.key + u'=' + c.stored).toStdString();
 }
 
 TEST(SettingsStore, SaysWhenAValueCannotBeStored) // under a plain file, where no folder can be made
