@@ -33,8 +33,7 @@ struct HandOff
         preferences.scriptPath = QDir(folder).filePath(u"script.scr"_s);
         profile.WriteProfile(kSettingsFile, u"Clients"_s, u"Client1"_s, "Client One");
         profile.WriteProfile(kSettingsFile, u"Client One"_s, u"Args"_s, args);
-        if (scriptTemplate)
-            writeBytes(profile.pathOf(u"Client One.scr"_s), *scriptTemplate);
+        if (scriptTemplate) writeBytes(profile.pathOf(u"Client One.scr"_s), *scriptTemplate);
     }
     HandOffResult launch(QByteArrayView link, bool get = true) { return last = LaunchClient(link, get ? ::HandOff::GetFile : ::HandOff::Connect, preferences, profile, launcher, status); }
 
@@ -74,8 +73,7 @@ TEST(LaunchClient, StartsTheClientWithTheExpandedArgsAndScript)
         ASSERT_TRUE(h.launch(c.link, c.getFile));
         EXPECT_EQ(h.launcher.starts.value(0).program, h.preferences.ftpPath); // one path, blanks and all
         QStringList arguments = h.launcher.starts.value(0).arguments.replaceInStrings(h.root.path(), u"<R>"_s);
-        if (!h.last.script.isEmpty())
-            arguments.replaceInStrings(QFileInfo(h.last.script).fileName(), u"<S>"_s);
+        if (!h.last.script.isEmpty()) arguments.replaceInStrings(QFileInfo(h.last.script).fileName(), u"<S>"_s);
         EXPECT_EQ(arguments, c.arguments);
         EXPECT_EQ(QFile::exists(h.last.script) ? std::optional(readBytes(h.last.script).replace(h.root.path().toUtf8(), "<R>")) : std::nullopt,
                   c.script);
@@ -101,8 +99,7 @@ TEST(LaunchClient, AHandOffDeletesOnlyOurStaleScripts)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | f.extra);
     }
     ASSERT_TRUE(h.launch("ftp://srv/a.mp3"));
-    for (const auto &f : files)
-        EXPECT_NE(QFile::exists(QDir(h.folder).filePath(f.name)), f.deleted) << f.name;
+    for (const auto &f : files) EXPECT_NE(QFile::exists(QDir(h.folder).filePath(f.name)), f.deleted) << f.name;
 }
 
 // Rows with a reason are refused, saying why and leaving no script; the others start the client.
@@ -129,23 +126,18 @@ TEST(LaunchClient, RefusesOnlyWhatCannotBeHandedOff)
         {u"port"_s, {"ftp://srv:0/a", "ftp://srv:65536/a", "ftp://srv:abc/a", "ftp://srv:/a", "ftp://srv:-1/a",
                      "ftp://srv:2 1/a", "ftp://srv:99999999999/a"}},
     };
-    for (const auto &group : refused) {
-        for (const QByteArray &link : group.links)
-            cases.append({link, group.reason, {}, group.reason.isEmpty()});
-    }
-    for (const QByteArray bad : {"\"", "\\", "\n", "\r", "\x01", "\x1f", "\x7f"}) {
+    for (const auto &group : refused)
+        for (const QByteArray &link : group.links) cases.append({link, group.reason, {}, group.reason.isEmpty()});
+    for (const QByteArray bad : {"\"", "\\", "\n", "\r", "\x01", "\x1f", "\x7f"})
         for (const QByteArray link : {"ftp://u#:p@srv/d/f", "ftp://u:p#@srv/d/f", "ftp://s#/d/f", "ftp://srv/d#/f", "ftp://s/f#"})
             cases.append({QByteArray(link).replace('#', bad), link.contains("s#") ? u"host"_s : u"double quote"_s});
-    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.link.toPercentEncoding().toStdString());
         HandOff h;
-        if (c.arrange)
-            c.arrange(h);
+        if (c.arrange) c.arrange(h);
         EXPECT_EQ(bool(h.launch(c.link)), c.reason.isEmpty());
         EXPECT_EQ(h.launcher.starts.size(), c.started ? 1 : 0);
-        if (c.reason.isEmpty())
-            continue;
+        if (c.reason.isEmpty()) continue;
         EXPECT_EQ(h.status.text(u"Stats"_s), kClientFailureText);
         EXPECT_TRUE(h.last.reason.contains(c.reason)) << h.last.reason.toStdString();
         EXPECT_EQ(QDir(h.folder).entryList({u"script*"_s}, QDir::Files), QStringList());

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Rows give the pieces as "user|password|host|port|path|file", "D" for the default password and
-// "?" for a file the link does not name: the caller's is left as it was.
+// Pieces as "user|password|host|port|path|file"; "D": the default password, "?": no file named, the caller's left as it was.
 TEST(ParseFtpUrl, SplitsLinksIntoTheirSixPieces)
 {
     const struct { const char *url, *pieces; } cases[] = {
@@ -19,8 +18,7 @@ TEST(ParseFtpUrl, SplitsLinksIntoTheirSixPieces)
         // No colon keeps the default password; the first colon splits, later ones are the password's.
         {"ftp://bob@srv/f", "bob|D|srv|21|/|f"}, {"ftp://:@srv/f", "||srv|21|/|f"}, {"ftp://@srv/f", "|D|srv|21|/|f"},
         {"ftp://bob:se:cr:et@10.0.0.7:21/d/f", "bob|se:cr:et|10.0.0.7|21|/d/|f"},
-        // The login ends at the last "@" before the first "/": an "@" in the path is the path's,
-        // one in the login (an unescaped "%40") is the password's.
+        // The login ends at the last "@" before the first "/"; an "@" in the path is the path's, in the login the password's.
         {"ftp://u:p@srv/a@b/c@d", "u|p|srv|21|/a@b/|c@d"},
         {"ftp://127.0.0.1:2121/dir/song.mp3@127.0.0.2/evil", "anonymous|D|127.0.0.1|2121|/dir/song.mp3@127.0.0.2/|evil"},
         {"ftp://user:p@ss@at.example/a/1.mp3", "user|p@ss|at.example|21|/a/|1.mp3"},

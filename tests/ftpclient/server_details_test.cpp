@@ -12,8 +12,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// Rows select a node in one layout and give the files listed, each as "parent's text
-// picture:key:text", and the login shown: an FTP server's only.
+// Rows select a node in one layout and give the files listed as "parent's text picture:key:text", and the login (FTP only).
 TEST(ServerDetails, ShowsTheFilesAndLoginOfTheSelectedNode)
 {
     NodeTree ftpList, linksList;
@@ -22,8 +21,7 @@ TEST(ServerDetails, ShowsTheFilesAndLoginOfTheSelectedNode)
     const int ftpRoot = ftpList.add(u"FTP"_s, u"FTP"_s), httpRoot = ftpList.add(u"HTTP"_s, u"HTTP"_s);
     for (const auto &[url, root] : {std::pair{"ftp://bob:pw:x@srv:2121", ftpRoot}, {"http://web", httpRoot}}) {
         const int record = servers.add(url);
-        for (const char *entry : {"/a/1.mp3", "/b/2.mp3", "/a/3.mp3"})
-            servers[record].addEntry(QByteArray(entry, 3), entry + 3);
+        for (const char *entry : {"/a/1.mp3", "/b/2.mp3", "/a/3.mp3"}) servers[record].addEntry(QByteArray(entry, 3), entry + 3);
         ftpList.setTag(ftpList.add(QString::fromLatin1(url), u"host"_s, root, Picture::Untested), record);
     }
     const QString f = u"File:ftp://bob:pw:x@srv:2121"_s, h = u"File:http://web"_s;

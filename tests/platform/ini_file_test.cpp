@@ -15,21 +15,14 @@ QString latin1(const char *text) { return QString::fromLatin1(text); }
 TEST(IniDocument, FindsValuesLikeTheClassicReader)
 {
     const struct { const char *file, *section, *key, *expected; } cases[] = { // expected nullptr: absent
-        {"[Engines]\nCount = 4  \n", "engines", "COUNT", "4"},
-        {"[ Engines ]\r\n\tCount\t=\t5\r\n", "Engines", "Count", "5"},
-        {"[\xc9t\xc9]\r\nK=v\r\n", "\xe9t\xe9", "k", "v"},
+        {"[Engines]\nCount = 4  \n", "engines", "COUNT", "4"}, {"[ Engines ]\r\n\tCount\t=\t5\r\n", "Engines", "Count", "5"},
         {"\n[a]\nk=after a blank first line\n", "a", "k", "after a blank first line"},
-        {"[a]\r\nk=\"quoted  \"\r\n", "a", "k", "quoted  "},
-        {"[a]\r\nk='x'\r\n", "a", "k", "x"},
-        {"[a]\r\nk=\"\r\n", "a", "k", "\""},
-        {"[a]\r\nk='mixed\"\r\n", "a", "k", "'mixed\""},
-        {"[a]\r\nk=\"\"\r\n", "a", "k", ""},
-        {"[a]\r\nk=a=b\r\n", "a", "k", "a=b"},
-        {"[a]\r\nk=first\r\n[A]\r\nk=second\r\nj=only\r\n", "a", "j", nullptr},
-        {"[a]\r\nkey\r\n", "a", "key", nullptr},
-        {"[a]\r\nk=1\r\n", "b", "k", nullptr},
+        {"[a]\r\nk=\"quoted  \"\r\n", "a", "k", "quoted  "}, {"[a]\r\nk='x'\r\n", "a", "k", "x"},
+        {"[a]\r\nk=\"\r\n", "a", "k", "\""}, {"[a]\r\nk='mixed\"\r\n", "a", "k", "'mixed\""}, {"[a]\r\nk=\"\"\r\n", "a", "k", ""},
+        {"[a]\r\nk=a=b\r\n", "a", "k", "a=b"}, {"[a]\r\nk=first\r\n[A]\r\nk=second\r\nj=only\r\n", "a", "j", nullptr},
+        {"[a]\r\nkey\r\n", "a", "key", nullptr}, {"[a]\r\nk=1\r\n", "b", "k", nullptr},
         {"[a]\r\n[b\r\nk=no closing bracket: not a header\r\n", "a", "k", "no closing bracket: not a header"},
-        {"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"},
+        {"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"}, {"[\xc9t\xc9]\r\nK=v\r\n", "\xe9t\xe9", "k", "v"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(IniDocument::fromBytes(c.file).value(latin1(c.section), latin1(c.key)),
@@ -54,8 +47,7 @@ TEST(IniDocument, SetValueReplacesInPlaceOrAppends)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         IniDocument doc = IniDocument::fromBytes(c.file);
-        for (const Set &set : c.sets)
-            doc.setValue(latin1(set.section), latin1(set.key), latin1(set.value));
+        for (const Set &set : c.sets) doc.setValue(latin1(set.section), latin1(set.key), latin1(set.value));
         EXPECT_EQ(doc.toBytes(), QByteArray(c.expected));
         EXPECT_EQ(doc.value(latin1(c.sets.back().section), latin1(c.sets.back().key)), latin1(c.sets.back().value));
     }

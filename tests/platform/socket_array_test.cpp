@@ -41,8 +41,7 @@ TEST(SocketArray, FailedConnectsReportTheirKind)
         {"PortAboveRange", u"127.0.0.1"_s, 65536, Kind::InvalidAddress}, {"NoHost", QString(), 21, Kind::InvalidAddress},
     };
     LoggedArray log;
-    for (int i = 0; i < int(std::size(cases)); ++i)
-        log.connectTo(i, cases[i].host, cases[i].port);
+    for (int i = 0; i < int(std::size(cases)); ++i) log.connectTo(i, cases[i].host, cases[i].port);
     for (int i = 0; i < int(std::size(cases)); ++i) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_TRUE(log.waitFor(u"error:%1"_s.arg(i)));
@@ -65,8 +64,7 @@ TEST(SocketArray, APeerCloseIsACloseAfterTheWholeStream)
     EXPECT_EQ(log.events, (QStringList{u"connect:1"_s, u"close:1"_s}));
 }
 
-// An element destroyed, or created anew at its index, is gone: events already on their way for it
-// never arrive, and calls for an index with no element do nothing.
+// An element destroyed, or created anew at its index, is gone: its events under way never come; calls for no element do nothing.
 TEST(SocketArray, AGoneElementGetsNoEvents)
 {
     for (const bool anew : {false, true}) {

@@ -36,8 +36,7 @@ struct Rig
         filler.connectToHost(QHostAddress::LocalHost, silent.serverPort());
         filler.waitForConnected(5000);
         QObject::connect(&ftpList, &QAbstractItemModel::dataChanged, [this](const QModelIndex &index) {
-            if (ftpList.picture(ftpList.nodeIndex(index)) == Picture::QuestionMark)
-                started.push_back(ftpList.nodeIndex(index));
+            if (ftpList.picture(ftpList.nodeIndex(index)) == Picture::QuestionMark) started.push_back(ftpList.nodeIndex(index));
             mostAtOnce = std::max(mostAtOnce, int(pictures().count(u"QuestionMark")));
         });
     }
@@ -45,8 +44,7 @@ struct Rig
     QString pictures() const
     {
         QStringList all;
-        for (int i = 3; i <= ftpList.count(); ++i)
-            all << pictureKey(ftpList.picture(i));
+        for (int i = 3; i <= ftpList.count(); ++i) all << pictureKey(ftpList.picture(i));
         return all.join(u' ');
     }
     bool settled() { return QTest::qWaitFor([this] { return tester.allTested() && !pictures().contains(u"Untested"); }, 10000); }
@@ -67,8 +65,7 @@ TEST(ServerTester, TakesServersInNodeOrderNeverMoreThanMaxTestAtOnce)
     Rig rig(4, 200ms);
     QSignalSpy done(&rig.tester, &ServerTester::allServersTested);
     const int ports[] = {rig.open.serverPort(), freePort(), rig.silent.serverPort()}; // answered, refused, unanswered in time
-    for (int i = 0; i < 12; ++i)
-        rig.add(serverKey(ports[i % 3], u"u%1:p@ss@"_s.arg(i)));
+    for (int i = 0; i < 12; ++i) rig.add(serverKey(ports[i % 3], u"u%1:p@ss@"_s.arg(i)));
     rig.tester.StartTests();
     EXPECT_EQ(rig.started, (std::vector{3, 4, 5, 6}));
     rig.preferences.maxTest = 50; // raised while tests run: the slot table still bounds them
@@ -120,8 +117,7 @@ TEST(ServerTester, AnEventForASlotWithoutATestChangesNothing)
 TEST(ServerTester, SwitchingTestingOffGivesBackTheServersUnderTest)
 {
     Rig rig(3, 400ms);
-    for (const QString &login : {u""_s, u"a@"_s, u"b@"_s})
-        rig.add(serverKey(rig.silent.serverPort(), login));
+    for (const QString &login : {u""_s, u"a@"_s, u"b@"_s}) rig.add(serverKey(rig.silent.serverPort(), login));
     EXPECT_TRUE(rig.tester.ToggleTestResults(false));
     EXPECT_FALSE(rig.tester.ToggleTestResults(false));
     QTest::qWait(600); // their answer times are gone with their sockets
