@@ -18,10 +18,8 @@ TEST(VersionAnswer, IsNewerByMajorThenMinorThenBuild)
     const struct { ProgramVersion answer; bool newer; } rows[] = {
         {{2, 0, 1}, true}, {{2, 0, 0}, false}, {{1, 9, 9}, false}, {{3, 0, 0}, true}, {{3, -1, -1}, true},
         {{2, 1, 0}, true}, {{1, 99, 99}, false}, {{2, -1, 99}, false}, {{40000, 0, 0}, true}};
-    for (const auto &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.answer.major << '.' << row.answer.minor << '.' << row.answer.build);
-        EXPECT_EQ(isNewerVersion(row.answer, {2, 0, 0}), row.newer);
-    }
+    for (const auto &[answer, newer] : rows)
+        EXPECT_EQ(isNewerVersion(answer, {2, 0, 0}), newer) << answer.major << '.' << answer.minor << '.' << answer.build;
     EXPECT_EQ(kProgramVersion, (ProgramVersion{2, 0, 0}));
 }
 
@@ -32,10 +30,8 @@ TEST(VersionAnswer, ReadsThreeNumbersEachEndedByABlankThenTheAddress)
     EXPECT_EQ(answer.version, (ProgramVersion{2, 1, 7}));
     EXPECT_EQ(answer.linkAddress, u"http://kestrune.example/get\r\n"_s);
     EXPECT_EQ(parsed("2 0 0 ", UpdateMode::Version).linkAddress, QString());
-    for (const QByteArray body : {"2 1 7", "2 1\n7 x", "2 x 7 y", " 2 1 7 y", ""}) {
-        SCOPED_TRACE(body.toStdString());
-        EXPECT_FALSE(parsed(body, UpdateMode::Version).ok);
-    }
+    for (const QByteArray body : {"2 1 7", "2 1\n7 x", "2 x 7 y", " 2 1 7 y", ""})
+        EXPECT_FALSE(parsed(body, UpdateMode::Version).ok) << body.toStdString();
     EXPECT_FALSE(ParseUpdateResponse("HTTP/1.0 200 OK\r\n2 1 7 x", UpdateMode::Version).ok) << "no end of header";
 }
 
@@ -92,8 +88,7 @@ TEST(ClientList, ReadsTheAnnouncedRecordsAsFarAsTheyGo)
         {"arguments with a control character", "d\n1\nc\na\vb\n{--\ns\n--}\n", 0, true},
         {"no end marker", "d\n1\nc\na\n{--\ns\n", 0, true},
         {"the most a count can say, one record", "d\n2147483647\nc\na\n{--\ns\n--}\n", 1, true},
-        {"count not a number", "d\nthree\n", 0, false},
-        {"no count line", "d\n3", 0, false},
+        {"count not a number", "d\nthree\n", 0, false}, {"no count line", "d\n3", 0, false},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

@@ -59,8 +59,7 @@ protected:
     UpdateSession session{{profile, preferences, shell, engines}, TimeLimits{.updateSilence = std::chrono::seconds(2)}};
 };
 
-// nginx serves the three resources as static files (with a Content-Length); the ticked candidates
-// are merged key by key, an unticked row leaving its number unwritten.
+// nginx serves the three resources as static files (with a length); ticked candidates merge key by key, unticked leave no number.
 TEST_F(UpdateSessionTest, AllThreeExchangesWithNginxDirectlyAndThroughTinyproxy)
 {
     NginxPeer nginx(root.path());
