@@ -15,9 +15,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-class CatalogueTest : public ::testing::Test
+struct CatalogueTest : ::testing::Test
 {
-protected:
     // These engines in order, with template "http://N/find?q=%s", home "http://N/", "Active=True" or none.
     void write(const QList<QByteArray> &names, const QList<QByteArray> &active = {})
     {
@@ -84,8 +83,7 @@ TEST_F(CatalogueTest, SavingTheEnginesWritesWhatItsScopeSays)
 {
     const struct { SaveScope scope; QString saved; } cases[] = {
         {SaveScope::WholeList, u"3|-|X|Y|Z|-|True|False|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
-        {SaveScope::TickedMerge, u"3|-|X|B|Z|D|-|-|http://Z/|http://Z/find?q=%s|http://C/|True"_s},
-    };
+        {SaveScope::TickedMerge, u"3|-|X|B|Z|D|-|-|http://Z/|http://Z/find?q=%s|http://C/|True"_s}};
     for (const auto &c : cases) {
         write({"X", "Y", "Z"}, {"X", "Z"});
         LoadEngines(tree, profile);
@@ -102,8 +100,7 @@ TEST_F(CatalogueTest, ACatalogueThatCannotBeReadSaysWhy)
     const struct { const char *what; std::function<void()> arrange; QString problem; } cases[] = {
         {"missing", [] {}, u"is missing"_s}, {"a folder", [&] { QDir().mkpath(path); }, u"is a folder"_s},
         {"CR alone", [&] { writeBytes(path, "[a]\rx=1\r"); }, u"CR alone"_s}, {"a catalogue", [&] { write({"A"}); }, {}},
-        {"empty", [&] { writeBytes(path, ""); }, {}}, {"CR within LF lines", [&] { writeBytes(path, "[a]\nx=1\ry=2\n"); }, {}},
-    };
+        {"empty", [&] { writeBytes(path, ""); }, {}}, {"CR within LF lines", [&] { writeBytes(path, "[a]\nx=1\ry=2\n"); }, {}}};
     for (const auto &c : cases) {
         QDir(path).removeRecursively();
         QFile::remove(path);
@@ -130,8 +127,7 @@ TEST_F(CatalogueTest, TheShippedCatalogueSwitchesOnEveryEngineAtADistinctTemplat
 // read "name home template tick" where they are not the loaded ones ("B+": B as loaded, ticked).
 TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
 {
-    const QString taken = u"http://A/find?q=%s"_s;
-    const QString longest = u"http://c/"_s + QString(245, u'x'); // all that the file's reader keeps
+    const QString taken = u"http://A/find?q=%s"_s, longest = u"http://c/"_s + QString(245, u'x'); // longest: all the reader keeps
     const struct { EngineBoxes typed; EngineEdit outcome; int node; QString tree; QString boxes = {}; } cases[] = {
         {{u"  C d "_s, u" http://c/ "_s, u" http://c/?q=%S "_s}, EngineEdit::Added, 3, u"A|B+|C d http://c/ http://c/?q=%S -"_s, u"C d|http://c/|http://c/?q=%S"_s},
         {{u"B"_s, u"http://new/"_s, u"http://new/?%s"_s}, EngineEdit::Changed, 2, u"A|B http://new/ http://new/?%s +"_s},
@@ -145,8 +141,7 @@ TEST_F(CatalogueTest, UpdateAddsOrChangesAnEngineAndRefusesWhatCannotBeStored)
         {{u"C"_s, u""_s, u"http://c/%s"_s + QString(244, u'x')}, EngineEdit::NotStorable, 0, u"A|B+"_s},
         {{u"C"_s, longest, u"http://c/%s"_s}, EngineEdit::Added, 3, u"A|B+|C "_s + longest + u" http://c/%s -"_s},
         {{u"C"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
-        {{u"B"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s},
-    };
+        {{u"B"_s, u""_s, taken}, EngineEdit::QueryTaken, 1, u"A|B+"_s}};
     for (const auto &c : cases) {
         write({"A", "B"}, {"B"});
         LoadEngines(tree, profile);

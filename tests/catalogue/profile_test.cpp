@@ -12,9 +12,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-class ProfileTest : public ::testing::Test
+struct ProfileTest : ::testing::Test
 {
-protected:
     QTemporaryDir dir;
     Profile profile{dir.path()};
     const QString path = profile.pathOf(u"p.dat"_s);

@@ -23,8 +23,7 @@ struct HandOff
 {
     explicit HandOff(const QString &args = u"-f %s"_s, const std::optional<QByteArray> &scriptTemplate = "get %f",
                      const QString &subfolder = u"home"_s)
-        : folder(root.filePath(subfolder))
-        , profile(folder)
+        : folder(root.filePath(subfolder)), profile(folder)
     {
         QDir().mkpath(folder);
         preferences.ftpClient = 1;
@@ -65,8 +64,7 @@ TEST(LaunchClient, StartsTheClientWithTheExpandedArgsAndScript)
         // Written all the same, so that the client cannot read an earlier hand-off's script instead.
         {"an empty script", u"-f %s"_s, "", u"home"_s, "ftp://srv/pub/", true, {"-f", "<R>/home/<S>"}, ""},
         {"the link's bytes as they are", u"%s %f"_s, "%r%f", u"home"_s, "ftp://srv/\xe9/\xc3\xa9t\xc3\xa9 \xe2\x99\xaa.mp3", true,
-         {"<R>/home/<S>", u"été"_s, u"♪.mp3"_s}, "/\xe9/\xc3\xa9t\xc3\xa9 \xe2\x99\xaa.mp3\r\n\r\n"},
-    };
+         {"<R>/home/<S>", u"été"_s, u"♪.mp3"_s}, "/\xe9/\xc3\xa9t\xc3\xa9 \xe2\x99\xaa.mp3\r\n\r\n"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         HandOff h(c.args, c.tmpl, c.folder);
@@ -83,8 +81,7 @@ TEST(LaunchClient, StartsTheClientWithTheExpandedArgsAndScript)
     }
 }
 
-// Only an owner-only file named like a script of ours ("script-" six letters or digits ".scr")
-// that is older than a script's lifetime is taken for a stale script and deleted.
+// Only an owner-only file named like our scripts ("script-", six letters or digits, ".scr") older than their lifetime is deleted.
 TEST(LaunchClient, AHandOffDeletesOnlyOurStaleScripts)
 {
     const struct { const char *name; int age; bool deleted; QFileDevice::Permissions extra = {}; } files[] = {
@@ -113,8 +110,7 @@ TEST(LaunchClient, RefusesOnlyWhatCannotBeHandedOff)
              h.profile.WriteProfile(kSettingsFile, u"Clients"_s, u"Client1"_s, "../x") && h.profile.WriteProfile(kSettingsFile, u"../x"_s, u"Args"_s, "%s"); }},
         {"ftp://srv/a", u"FTP_PATH"_s, [](HandOff &h) { h.preferences.ftpPath.clear(); }},
         {"ftp://srv/a", u"no/s.scr"_s, [](HandOff &h) { h.preferences.scriptPath = h.root.filePath(u"no/s.scr"_s); }},
-        {"ftp://srv/a", u"cannot be started"_s, [](HandOff &h) { h.launcher.result = false; }, true},
-    };
+        {"ftp://srv/a", u"cannot be started"_s, [](HandOff &h) { h.launcher.result = false; }, true}};
     // Bytes that could leave the quotes a template puts around each value are refused too.
     const struct { QString reason; QList<QByteArray> links; } refused[] = {
         {{}, {"ftp://srv:65535/a.mp3", "ftp://a-b_c.D9:1/x/", "ftp://AZaz09:00021/x", "ftp://[::]/a", "ftp://[FE80::AF09]/a",
@@ -124,8 +120,7 @@ TEST(LaunchClient, RefusesOnlyWhatCannotBeHandedOff)
         {u"host"_s, {"ftp://", "ftp://s;rv/a", "ftp://s rv/a", "ftp:///a", "ftp://-ebye/a", "ftp://[::1/a", "ftp://[g::1]/a",
                      "ftp://[::1]x/a", "ftp://[::1\"]/a", "ftp://[127.0.0.1]/a", "ftp://[]/a", "ftp://s$(x)/a"}},
         {u"port"_s, {"ftp://srv:0/a", "ftp://srv:65536/a", "ftp://srv:abc/a", "ftp://srv:/a", "ftp://srv:-1/a",
-                     "ftp://srv:2 1/a", "ftp://srv:99999999999/a"}},
-    };
+                     "ftp://srv:2 1/a", "ftp://srv:99999999999/a"}}};
     for (const auto &group : refused)
         for (const QByteArray &link : group.links) cases.append({link, group.reason, {}, group.reason.isEmpty()});
     for (const QByteArray bad : {"\"", "\\", "\n", "\r", "\x01", "\x1f", "\x7f"})

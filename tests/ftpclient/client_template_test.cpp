@@ -23,8 +23,7 @@ TEST(ExpandTemplate, ExpandsSectionsThenPlaceholders)
         // The character after "%" is always consumed; letters match exactly.
         {"%H%O%F|%x|%s|%%h", "|||h", "|||h"}, {"50%", "50", "50"},
         // Sections come first, so a bracket removed there can join "%" to a letter.
-        {"100%[x]y", "100y", "100"}, {"[%h]%h", "HH", "H"},
-    };
+        {"100%[x]y", "100y", "100"}, {"[%h]%h", "HH", "H"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(expand(c.text, true), QByteArray(c.getFile));

@@ -33,8 +33,7 @@ TEST(ServerDetails, ShowsTheFilesAndLoginOfTheSelectedNode)
                             "/a/" + f + "/a/3.mp3:3.mp3"}, login},
         {"layout 0", 3, 0, {}, login}, {"layout 4", 3, 4, {}, login},
         {"an HTTP server", 4, 1, {h + "/a/1.mp3:1.mp3", h + "/b/2.mp3:2.mp3", h + "/a/3.mp3:3.mp3"}, none},
-        {"the FTP root", ftpRoot, 3, {}, none}, {"the HTTP root", httpRoot, 3, {}, none}, {"no node", 0, 3, {}, none},
-    };
+        {"the FTP root", ftpRoot, 3, {}, none}, {"the HTTP root", httpRoot, 3, {}, none}, {"no node", 0, 3, {}, none}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ShowServerDetails(ftpList, 3, servers, ListLayout::List, linksList); // something to replace

@@ -22,8 +22,7 @@ TEST(IniDocument, FindsValuesLikeTheClassicReader)
         {"[a]\r\nk=a=b\r\n", "a", "k", "a=b"}, {"[a]\r\nk=first\r\n[A]\r\nk=second\r\nj=only\r\n", "a", "j", nullptr},
         {"[a]\r\nkey\r\n", "a", "key", nullptr}, {"[a]\r\nk=1\r\n", "b", "k", nullptr},
         {"[a]\r\n[b\r\nk=no closing bracket: not a header\r\n", "a", "k", "no closing bracket: not a header"},
-        {"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"}, {"[\xc9t\xc9]\r\nK=v\r\n", "\xe9t\xe9", "k", "v"},
-    };
+        {"[Foo [beta]]\r\nk=v\r\n", "Foo [beta]", "k", "v"}, {"[\xc9t\xc9]\r\nK=v\r\n", "\xe9t\xe9", "k", "v"}};
     for (const auto &c : cases)
         EXPECT_EQ(IniDocument::fromBytes(c.file).value(latin1(c.section), latin1(c.key)),
                   c.expected ? std::optional(latin1(c.expected)) : std::nullopt) << c.file;
@@ -42,8 +41,7 @@ TEST(IniDocument, SetValueReplacesInPlaceOrAppends)
         {"KeepsUntouchedLinesByteForByte", "[a]\r\n\x01\x7f\x80\xff\t [x] ;= \"'\r\nk=\xe9\r\n", {{"a", "k", "\xfc"}},
          "[a]\r\n\x01\x7f\x80\xff\t [x] ;= \"'\r\nk=\xfc\r\n"},
         {"FindsAppendedSectionsAndKeysAgain", "", {{"New", "d", "1"}, {"NEW", "e", "2"}, {"new", "D", "3"}, {"new", "E", "4"}},
-         "[New]\r\nD=3\r\nE=4\r\n"},
-    };
+         "[New]\r\nD=3\r\nE=4\r\n"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         IniDocument doc = IniDocument::fromBytes(c.file);

@@ -9,9 +9,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-class NodeTreeTest : public ::testing::Test
+struct NodeTreeTest : ::testing::Test
 {
-protected:
     using Nodes = QList<std::pair<QString, QString>>; // key and parent key, in addition order
 
     // Every lookup agrees with a plain list of the nodes in addition order.

@@ -38,8 +38,7 @@ TEST(SocketArray, FailedConnectsReportTheirKind)
     const struct { const char *name; QString host; int port; Kind kind; } cases[] = {
         {"NobodyListens", u"127.0.0.1"_s, freePort(), Kind::Refused}, {"LowestPort", u"127.0.0.1"_s, 1, Kind::Refused},
         {"HighestPort", u"127.0.0.1"_s, 65535, Kind::Refused},        {"PortZero", u"127.0.0.1"_s, 0, Kind::InvalidAddress},
-        {"PortAboveRange", u"127.0.0.1"_s, 65536, Kind::InvalidAddress}, {"NoHost", QString(), 21, Kind::InvalidAddress},
-    };
+        {"PortAboveRange", u"127.0.0.1"_s, 65536, Kind::InvalidAddress}, {"NoHost", QString(), 21, Kind::InvalidAddress}};
     LoggedArray log;
     for (int i = 0; i < int(std::size(cases)); ++i) log.connectTo(i, cases[i].host, cases[i].port);
     for (int i = 0; i < int(std::size(cases)); ++i) {

@@ -25,9 +25,8 @@ const QByteArray kTwoClients = "[Clients]\r\nCount=2\r\nClient1=lftp\r\nClient2=
                                "[lftp]\r\nLocation=/usr/bin/lftp\r\nArgs=-f \"%s\"\r\n[other]\r\nLocation=/opt/other\r\nArgs=-x\r\n";
 
 // The Options dialog over a program folder whose settings.dat lists two clients.
-class OptionsTest : public ::testing::Test
+struct OptionsTest : ::testing::Test
 {
-protected:
     void SetUp() override { writeBytes(settingsPath(), "[Engine]\r\nQUERY=x\r\n" + kTwoClients); }
 
     QString settingsPath() const { return dir.filePath(kSettingsFile); }
@@ -76,8 +75,7 @@ TEST_F(OptionsTest, FieldsReachThePreferencesAndBadNumbersKeepTheirValue)
 {
     const struct { QString limit, port; int limitAfter, portAfter; } cases[] = {
         {"1", "1", 1, 1}, {"10000", "65535", 10000, 65535}, {"0", "0", 7, 8080}, {"10001", "65536", 7, 8080},
-        {"", "", 7, 8080}, {"x", "-5", 7, 8080}, {" 12 ", "21", 12, 21},
-    };
+        {"", "", 7, 8080}, {"x", "-5", 7, 8080}, {" 12 ", "21", 12, 21}};
     for (const auto &c : cases) {
         preferences.maxSearch = preferences.maxTest = 7;
         preferences.proxyPort = 8080;

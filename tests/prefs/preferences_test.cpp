@@ -31,8 +31,7 @@ TEST(Preferences, ReadsEachKeyOrItsDefault)
         {"TestStopped", "-1", "1"}, {"TestStopped", "yes", "0"}, {"ListViewType", "1", "1"}, {"max_test", " 25 ", "25"},
         {"max_search", "many", "10"}, {"max_search", "0", "0"}, {"UseProxy", "2", "1"}, {"UseProxy", "x", "0"},
         {"ProxyPort", "65535", "65535"}, {"ProxyPort", "65536", "65536"}, {"ProxyAddress", "p.local", "p.local"},
-        {"FTP_PATH", "/bin/c", "/bin/c"}, {"FTP_LOCAL", "/m", "/m"}, {"FTP_CLIENT", "2", "2"},
-    };
+        {"FTP_PATH", "/bin/c", "/bin/c"}, {"FTP_LOCAL", "/m", "/m"}, {"FTP_CLIENT", "2", "2"}};
     for (const auto &c : cases) EXPECT_EQ(read(c.key, c.stored), c.read) << (c.key + u'=' + c.stored).toStdString();
 }
 

@@ -26,8 +26,7 @@ TEST(RedirectTarget, FollowsOnlyTheFiveCodesToWebAddressesResolvedAgainstTheRequ
         {"HTTP/1.1 301 Moved", "ftp://f.example/x", ""}, {"HTTP/1.1 301 Moved", "javascript:go()", ""},
         {"HTTP/1.1 301 Moved", "https:///x", ""}, {"HTTP/1.1 301 Moved", "http:///x", ""}, {"HTTP/1.1 301 Moved", "///x", ""},
         {"HTTP/1.1 301 Moved", "//h", "http://h/"}, {"HTTP/1.1 301 Moved", "#top", ""},
-        {"HTTP/1.1 301 Moved", "/x\x01y", ""}, {"HTTP/1.1 301 Moved", "", ""}, {"301 Moved", "/x", ""},
-    };
+        {"HTTP/1.1 301 Moved", "/x\x01y", ""}, {"HTTP/1.1 301 Moved", "", ""}, {"301 Moved", "/x", ""}};
     for (const auto &[status, location, target] : cases)
         EXPECT_EQ(redirectTarget(redirect(status, location), "http://e.example:81/dir/page?q=a/b"), QByteArray(target))
             << status << " " << location;

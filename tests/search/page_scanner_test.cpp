@@ -51,8 +51,7 @@ const PageCase kPages[] = {
     {"HugePage", "href='ftp://h/skipped" + QByteArray(6 << 20, 'x') + R"(href="ftp://h/end.mp3")", All, "x",
      {{"ftp://h/end.mp3", false}}},
     {"HugeLinkThenNoClosingQuote", "href=\"" + kHuge + "\" href=\"ftp://h/" + QByteArray(2 << 20, '%'), All, "",
-     {{kHuge.toStdString(), false}}},
-};
+     {{kHuge.toStdString(), false}}}};
 
 class PageScannerRows : public ::testing::TestWithParam<PageCase> {};
 TEST_P(PageScannerRows, FindsTheRowsLinks)

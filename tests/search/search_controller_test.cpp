@@ -58,9 +58,8 @@ ScriptedServer::Handler every(int ms, QByteArray bytes, int pieces = 0)
     };
 }
 
-class SearchControllerTest : public ::testing::Test
+struct SearchControllerTest : ::testing::Test
 {
-protected:
     // One engine per template, all ticked but the nodes listed in `inactive`.
     void setEngines(const QStringList &templates, const QList<int> &inactive = {})
     {
@@ -92,8 +91,7 @@ protected:
     SearchState state;
     Preferences preferences;
     NodeTree engines{NodeTree::DisplayMode::CheckBoxes};
-    NodeTree ftpList{NodeTree::DisplayMode::Pictures};
-    NodeTree linksList{NodeTree::DisplayMode::Pictures};
+    NodeTree ftpList{NodeTree::DisplayMode::Pictures}, linksList{NodeTree::DisplayMode::Pictures};
     StatusLine status{statusPanelKeys()};
     Results results{state, ftpList, status};
     SearchController controller{{state, preferences, engines, linksList, status, profile, results}, limits};
@@ -134,8 +132,7 @@ TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
         {"AcceptedAndClosed", [](ScriptedServer::Connection &c) { c.socket->disconnectFromHost(); }, End::Closed, 0, "closed without an answer; "},
         {"RedirectedToThePage", [=](ScriptedServer::Connection &c) {
              ScriptedServer::reply(c, c.request.startsWith("GET /Re") ? "HTTP/1.0 302 Found\r\nLocation: /page\r\n\r\n" : steady); },
-         End::Closed, steady.size(), "HTTP/1.0 200 OK; "},
-    };
+         End::Closed, steady.size(), "HTTP/1.0 200 OK; "}};
     std::vector<std::unique_ptr<ScriptedServer>> servers;
     for (const auto &row : rows) {
         servers.push_back(std::make_unique<ScriptedServer>(row.peer));
@@ -167,8 +164,7 @@ TEST_F(SearchControllerTest, RoomForAPageFollowsItsAnnouncedLength)
         {"LowerCaseLengthWithoutBlank", "HTTP/1.0 200 OK\r\nServer: s\r\ncontent-length:1090\r\n\r\n", 1090},
         {"LengthBeyondTheCap", "HTTP/1.0 200 OK\r\nContent-Length: 99999999\r\n\r\n", 99999999},
         {"NoLength", "HTTP/1.0 200 OK\r\nServer: s\r\n\r\n", -1},
-        {"HeaderNotYetWhole", "HTTP/1.0 200 OK\r\nContent-Length: 1090\r\n", -1},
-    };
+        {"HeaderNotYetWhole", "HTTP/1.0 200 OK\r\nContent-Length: 1090\r\n", -1}};
     // Engine i asks for the path "/i" and gets the head of row i and ten bytes of the body.
     ScriptedServer server([&](ScriptedServer::Connection &c) { c.socket->write(rows[c.request.at(5) - '0'].head + "0123456789"); });
     for (int i = 0; i < 5; ++i) setEngines({engineOn(server.port(), QString::number(i))});
@@ -203,9 +199,8 @@ TEST_F(SearchControllerTest, ANewSearchRightAfterStopGetsNothingOfTheStoppedPage
 }
 
 // Engines 1 and 3 (2 is unticked) connected to a server that never answers.
-class SearchControllerStop : public SearchControllerTest
+struct SearchControllerStop : SearchControllerTest
 {
-protected:
     void SetUp() override
     {
         setEngines({engineOn(silent.port(), u"1"_s), engineOn(silent.port(), u"2"_s), engineOn(silent.port(), u"3"_s)}, {2});

@@ -44,8 +44,7 @@ inline string unescaped(string s)
 inline bool httpTaken(const string &link, const string &search)
 {
     const std::size_t slash = link.find("//") == npos ? npos : link.find('/', link.find("//") + 3);
-    if (link.find('?') != npos || link.ends_with("html") || link.ends_with("htm") || slash == npos
-        || slash + 1 == link.size())
+    if (link.find('?') != npos || link.ends_with("html") || link.ends_with("htm") || slash == npos || slash + 1 == link.size())
         return false;
     for (std::size_t from = 0; from <= search.size();) {
         const std::size_t end = std::min(search.find(' ', from), search.find('+', from));

@@ -47,8 +47,7 @@ TEST(Reception, IsCompleteWhenTheBodyReachesTheHeadersLength)
         {"header not ended", "Content-Length: 0\r\n", Incomplete}, {"no length", "\r\n" + body19, Incomplete},
         {"length only in the body", "\r\nContent-Length: 1\n", Incomplete},
         {"another header's name", "X-Content-Length: 0\r\n\r\nab", Incomplete},
-        {"not a number", "Content-Length: lots\r\n\r\nab", BadLength}, {"negative", "Content-Length: -1\r\n\r\nab", BadLength},
-    };
+        {"not a number", "Content-Length: lots\r\n\r\nab", BadLength}, {"negative", "Content-Length: -1\r\n\r\nab", BadLength}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const QByteArray received = "HTTP/1.0 200 OK\r\n" + row.received;

@@ -88,8 +88,7 @@ TEST(ClientList, ReadsTheAnnouncedRecordsAsFarAsTheyGo)
         {"arguments with a control character", "d\n1\nc\na\vb\n{--\ns\n--}\n", 0, true},
         {"no end marker", "d\n1\nc\na\n{--\ns\n", 0, true},
         {"the most a count can say, one record", "d\n2147483647\nc\na\n{--\ns\n--}\n", 1, true},
-        {"count not a number", "d\nthree\n", 0, false}, {"no count line", "d\n3", 0, false},
-    };
+        {"count not a number", "d\nthree\n", 0, false}, {"no count line", "d\n3", 0, false}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const UpdateAnswer a = parsed(row.body, UpdateMode::Clients);

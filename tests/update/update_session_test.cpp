@@ -23,9 +23,8 @@ using namespace Qt::StringLiterals;
 const QByteArray kSettings = catalogueText({{"Old One", "http://old1/?q=%s"}, {"Old Two", "http://old2/?q=%s", "False"}, {"Old Three", "http://old3/?q=%s"}},
                                            "[Clients]\r\nCount=1\r\nClient1=lftp\r\n\r\n[lftp]\r\nArgs=-f \"%s\"\r\n");
 
-class UpdateSessionTest : public ::testing::Test
+struct UpdateSessionTest : ::testing::Test
 {
-protected:
     void SetUp() override
     {
         writeBytes(home.filePath(kSettingsFile), kSettings);
