@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-dejavu-core zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx tinyproxy python3-pyftpdlib lftp
   ripgrep curl openssl ca-certificates

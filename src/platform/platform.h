@@ -12,11 +12,13 @@
 // - writeWholeFile (whole_file): a file replaced atomically.
 // - byte_text: one byte, one character, both ways. TimeLimits: every time and size limit.
 // - endpoint: a port number and HOST:PORT as users and URLs write them. http: the HTTP/1.0
-//   request text and a header's value, for the page fetch and the update exchange.
+//   request text and a header's value, for the page fetch and the update exchange;
+//   http_decoding: a response's chunked or compressed body as the server meant it.
 
 #include "platform/byte_text.h"
 #include "platform/endpoint.h"
 #include "platform/http.h"
+#include "platform/http_decoding.h"
 #include "platform/ini_file.h"
 #include "platform/launcher.h"
 #include "platform/node_tree.h"

@@ -2,6 +2,7 @@
 
 #include "catalogue/engine_catalogue.h"
 #include "platform/byte_text.h"
+#include "platform/http_decoding.h"
 #include "platform/node_tree.h"
 #include "prefs/preferences.h"
 #include "search/detail/http_response.h"
@@ -397,6 +398,9 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
         return;
     if (why.isEmpty() && end == EngineOutcome::End::Closed && page.isEmpty())
         why = kNoAnswer;
+    const qsizetype received = page.size();
+    if (std::optional<QByteArray> decoded = decodedResponse(page, m_limits.pageCap))
+        page = std::move(*decoded);
 
     m_outcomes.insert(i, {.engine = i,
                           .name = m_services.enginesList.text(i),
@@ -404,7 +408,7 @@ void SearchController::endFetch(int i, EngineOutcome::End end, const QString &fa
                           .failure = why,
                           .statusLine = printable(statusLine(page)),
                           .lastAddress = fetch->redirects > 0 ? fetch->url : QByteArray(),
-                          .pageBytes = page.size(),
+                          .pageBytes = received,
                           .milliseconds = fetch->clock.elapsed()});
     FinishPage(i);
 }

@@ -3,6 +3,7 @@
 #include "catalogue/engine_catalogue.h"
 #include "catalogue/profile.h"
 #include "ftpclient/client_registry.h"
+#include "platform/http_decoding.h"
 #include "platform/shell.h"
 #include "platform/socket_array.h"
 #include "prefs/preferences.h"
@@ -156,6 +157,8 @@ void UpdateSession::ParseUpdateResponse()
 {
     closeSock();
     setCheckText(QStringLiteral("Analysing data..."));
+    if (std::optional<QByteArray> decoded = decodedResponse(m_receiveBuffer, m_limits.pageCap))
+        m_receiveBuffer = std::move(*decoded);
     const QString failure = showAnswer(::ParseUpdateResponse(m_receiveBuffer, m_updateMode));
     if (!failure.isEmpty()) {
         setCheckText(kErrorOccured);
