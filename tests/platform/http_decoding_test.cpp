@@ -34,6 +34,7 @@ TEST(DecodedResponse, JoinsChunksAndInflatesWhatTheHeaderNames)
                                                        + "\r\n" + page.mid(31) + "\r\n0\r\nX: y\r\n\r\n", page},
         {"a chunk cut short", chunked + "ff\r\n" + page, page},
         {"a size that is no number ends it", chunked + "3\r\nabc\r\nzz\r\ndef\r\n", "abc"},
+        {"nothing after the last chunk", chunked + "1\r\na\r\n0\r\n\r\n5\r\nabcde\r\n", "a"},
         {"gzip", QByteArray(zipped).replace("%1", "gzip") + compressed(page, 31), page},
         {"zlib, as deflate means", QByteArray(zipped).replace("%1", "deflate") + compressed(page, 15), page},
         {"raw deflate, as some servers send it", QByteArray(zipped).replace("%1", "Deflate") + compressed(page, -15), page},
