@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <unistd.h>
 
 #include "support/fakes.h"
@@ -29,9 +30,13 @@ using namespace std::chrono_literals;
 
 constexpr qsizetype kPageCap = 16 << 20;
 #ifdef KESTRUNE_SANITIZED
-constexpr qint64 kLongestStallMs = 400; // the sanitizers make every step several times slower
+// The sanitizers make every step several times slower, and their shadow memory and quarantine are
+// no measure of the program's.
+constexpr qint64 kLongestStallMs = 400;
+constexpr qint64 kMostGrowth = std::numeric_limits<qint64>::max();
 #else
 constexpr qint64 kLongestStallMs = 100;
+constexpr qint64 kMostGrowth = 3 * kPageCap;
 #endif
 
 qint64 residentBytes()
@@ -108,9 +113,9 @@ TEST_F(HostileWindowTest, EachSearchAndItsTestsEndWithoutHoldingTheWindow)
         part<QLineEdit>(window, u"SearchText"_s)->setText(u"song"_s);
         QTest::keyClick(part<QLineEdit>(window, u"SearchText"_s), Qt::Key_Return);
         ASSERT_TRUE(core.searching());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching() && core.allServersTested(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching() && core.allServersTested(); }, 60000));
         EXPECT_LE(watch.longestGapMs, kLongestStallMs);
-        EXPECT_LT(watch.growthBytes(), 3 * kPageCap);
+        EXPECT_LT(watch.growthBytes(), kMostGrowth);
         QStringList marks;
         for (const TestedServer &server : core.testedServers())
             marks << QString::fromLatin1(server.host) + (server.mark == ServerMark::Alive ? u" alive"_s : u" dead"_s);
@@ -126,14 +131,14 @@ TEST_F(HostileWindowTest, TheUpdateWindowEndsWithAnErrorWhateverTheServerSends)
         const LoopWatch watch;
         QString shown;
         prompts.steps = {[&](QDialog &form) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return part<QLineEdit>(form, u"tCheck"_s)->text().startsWith(u"Error occured"_s); }, 10000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return part<QLineEdit>(form, u"tCheck"_s)->text().startsWith(u"Error occured"_s); }, 30000));
             shown = part<QLineEdit>(form, u"tCheck"_s)->text();
             form.close();
         }};
         part<QAction>(window, u"HelpMenuClick(2)"_s)->trigger();
         EXPECT_EQ(shown, u"Error occured"_s);
         EXPECT_LE(watch.longestGapMs, kLongestStallMs);
-        EXPECT_LT(watch.growthBytes(), 3 * kPageCap);
+        EXPECT_LT(watch.growthBytes(), kMostGrowth);
     }
 }
 

@@ -43,7 +43,7 @@ TEST_F(HostileTest, ASearchEndsWhateverAnEngineSendsAndKeepsTheOtherEnginesResul
         HostilePeer peer(QString::fromLatin1(c.mode));
         ASSERT_TRUE(peer.start()) << peer.output().toStdString();
         setEngines({"one", "hostile"}, {{"hostile", peer.port()}});
-        const Outcome run = kestrune(u"search --verbose madonna"_s, 30000);
+        const Outcome run = kestrune(u"search --verbose madonna"_s, 60000);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains("alpha.example\tftp://alpha.example\t/pub/madonna/\tlike.mp3")) << run.out.toStdString();
         const qsizetype said = run.err.indexOf("engine \"hostile\": ");
@@ -59,7 +59,7 @@ TEST_F(HostileTest, AServerThatClosesAtOnceIsAliveAndOneThatNeverAcceptsIsDead)
     writeBytes(pages.filePath(u"servers"_s), QStringLiteral("<a href=\"ftp://127.0.0.1:%1/a.mp3\"></a><a href=\"ftp://localhost:%2/b.mp3\"></a>")
                                                  .arg(closing.port()).arg(deaf.port()).toLatin1());
     setEngines({"servers"});
-    const Outcome run = kestrune(u"search --test x"_s, 30000);
+    const Outcome run = kestrune(u"search --test x"_s, 60000);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("#test\t127.0.0.1\talive\n")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("#test\tlocalhost\tdead\n")) << run.out.toStdString();
@@ -82,7 +82,7 @@ TEST_F(HostileTest, AnUpdateEndsWhateverTheServerSendsAndTheCatalogueKeepsItsEng
         ASSERT_TRUE(peer.start()) << peer.output().toStdString();
         qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1:" + QByteArray::number(peer.port()));
         const QByteArray catalogue = readBytes(catalogueFile());
-        const Outcome run = kestrune(u"update engines --apply"_s, 30000);
+        const Outcome run = kestrune(u"update engines --apply"_s, 60000);
         EXPECT_EQ(run.status, c.status) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
         EXPECT_EQ(run.out, QByteArray());
