@@ -33,8 +33,8 @@ inline Outcome runKestrune(const QString &home, const QString &commandLine, int 
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(QStringLiteral("bash"), {QStringLiteral("-o"), QStringLiteral("pipefail"), QStringLiteral("-c"),
                                            before + QStringLiteral("\"$0\" --home \"$1\" ") + commandLine, QStringLiteral(KESTRUNE_BINARY), home});
-    if (!process.waitForFinished(limit))
-        ::kill(-pid_t(process.processId()), SIGKILL);
+    if (const qint64 pid = process.processId(); !process.waitForFinished(limit) && pid > 0)
+        ::kill(-pid_t(pid), SIGKILL);
     process.waitForFinished();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
 }
