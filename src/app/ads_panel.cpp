@@ -2,6 +2,7 @@
 
 #include "platform/gui/twips.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -13,7 +14,11 @@ namespace {
 // empty slots 4 and 5.
 QPixmap banner(int slot, QSize size, qreal pixelRatio)
 {
-    QSvgRenderer svg(QStringLiteral(":/banners/banner%1.svg").arg(slot, 2, 10, QLatin1Char('0')));
+    // Asked only for a banner that is there: the renderer warns on the terminal about a missing one.
+    const QString file = QStringLiteral(":/banners/banner%1.svg").arg(slot, 2, 10, QLatin1Char('0'));
+    if (!QFile::exists(file))
+        return {};
+    QSvgRenderer svg(file);
     if (!svg.isValid())
         return {};
     QPixmap pixmap(size * pixelRatio);
