@@ -12,6 +12,8 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Also linked into the benchmarks, which have no gtest.
@@ -26,28 +28,22 @@ bool writeFile(const QString &path, const QByteArray &text)
 int freePort()
 {
     QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
 
 bool waitForPort(int port, std::chrono::milliseconds timeout)
 {
-    const QDeadlineTimer deadline(timeout);
-    while (!deadline.hasExpired()) {
+    for (const QDeadlineTimer deadline(timeout); !deadline.hasExpired(); QThread::msleep(20)) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
+        if (socket.waitForConnected(200)) return true;
     }
     return false;
 }
 
 QByteArray PeerProcess::output()
 {
-    if (m_process)
-        m_output += m_process->readAll();
+    if (m_process) m_output += m_process->readAll();
     return m_output;
 }
 
@@ -58,12 +54,9 @@ bool PeerProcess::launch(const QString &program, const QStringList &arguments, i
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setWorkingDirectory(m_dir.path());
     m_process->start(program, arguments);
-    if (!m_process->waitForStarted(5000))
-        return false;
-    const QDeadlineTimer deadline(std::chrono::seconds(10));
-    while (!deadline.hasExpired()) {
-        if (m_process->state() != QProcess::Running)
-            return false;
+    if (!m_process->waitForStarted(5000)) return false;
+    for (const QDeadlineTimer deadline(std::chrono::seconds(10)); !deadline.hasExpired();) {
+        if (m_process->state() != QProcess::Running) return false;
         if (ready.isEmpty() ? waitForPort(port, std::chrono::milliseconds(200))
                             : (m_process->waitForReadyRead(200), output().contains(ready)))
             return true;
@@ -73,12 +66,11 @@ bool PeerProcess::launch(const QString &program, const QStringList &arguments, i
 
 void PeerProcess::stop()
 {
-    if (!m_process || m_process->state() == QProcess::NotRunning)
-        return;
-    const qint64 id = m_process->processId();
-    ::kill(static_cast<pid_t>(id), SIGTERM);
+    if (!m_process || m_process->state() == QProcess::NotRunning) return;
+    const auto id = static_cast<pid_t>(m_process->processId());
+    ::kill(id, SIGTERM);
     if (!m_process->waitForFinished(3000)) {
-        ::kill(static_cast<pid_t>(id), SIGKILL);
+        ::kill(id, SIGKILL);
         m_process->waitForFinished(3000);
     }
     output();
@@ -88,46 +80,25 @@ bool NginxPeer::start()
 {
     const int port = freePort();
     const QDir dir(m_dir.path());
-    const QString conf = QStringLiteral(
-        "daemon off;\n"
-        "master_process off;\n"
-        "worker_processes 1;\n"
-        "pid %1/nginx.pid;\n"
-        "error_log %1/error.log;\n"
-        "events { worker_connections 1024; }\n"
-        "http {\n"
-        "%4"
-        "  client_body_temp_path %1/client_body;\n"
-        "  proxy_temp_path %1/proxy;\n"
-        "  fastcgi_temp_path %1/fastcgi;\n"
-        "  uwsgi_temp_path %1/uwsgi;\n"
-        "  scgi_temp_path %1/scgi;\n"
-        "  default_type text/html;\n"
-        "%5"
-        "  server {\n"
-        "    listen 127.0.0.1:%2;\n"
-        "    root %3;\n"
-        "  }\n"
-        "}\n")
+    const QString conf = u"daemon off;\nmaster_process off;\nworker_processes 1;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
+                         "events { worker_connections 1024; }\n"
+                         "http {\n%4  client_body_temp_path %1/client_body;\n  proxy_temp_path %1/proxy;\n"
+                         "  fastcgi_temp_path %1/fastcgi;\n  uwsgi_temp_path %1/uwsgi;\n  scgi_temp_path %1/scgi;\n"
+                         "  default_type text/html;\n%5  server {\n    listen 127.0.0.1:%2;\n    root %3;\n  }\n}\n"_s
         .arg(m_dir.path()).arg(port).arg(m_root)
         .arg(m_mode == Mode::Logged
-                 ? QStringLiteral("  log_format full '$status | $request | $http_host | $http_user_agent | $http_accept | "
-                                  "$http_accept_encoding | $http_accept_language | $http_accept_charset | "
-                                  "$http_connection | $http_pragma | $http_via';\n"
-                                  "  access_log %1/access.log full;\n").arg(m_dir.path())
-                 : QStringLiteral("  access_log off;\n  sendfile on;\n  tcp_nopush on;\n"))
+                 ? u"  log_format full '$status | $request | $http_host | $http_user_agent | $http_accept | "
+                   "$http_accept_encoding | $http_accept_language | $http_accept_charset | $http_connection | $http_pragma | "
+                   "$http_via';\n  access_log %1/access.log full;\n"_s.arg(m_dir.path())
+                 : u"  access_log off;\n  sendfile on;\n  tcp_nopush on;\n"_s)
         .arg(m_extra);
-    if (!writeFile(dir.filePath(QStringLiteral("nginx.conf")), conf.toUtf8()))
-        return false;
-    return launch(QStringLiteral("/usr/sbin/nginx"),
-                  {QStringLiteral("-c"), dir.filePath(QStringLiteral("nginx.conf")), QStringLiteral("-p"),
-                   m_dir.path() + u'/'},
-                  port);
+    if (!writeFile(dir.filePath(u"nginx.conf"_s), conf.toUtf8())) return false;
+    return launch(u"/usr/sbin/nginx"_s, {u"-c"_s, dir.filePath(u"nginx.conf"_s), u"-p"_s, m_dir.path() + u'/'}, port);
 }
 
 QByteArray NginxPeer::accessLog() const
 {
-    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("access.log")));
+    QFile file(QDir(m_dir.path()).filePath(u"access.log"_s));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -137,59 +108,40 @@ bool TinyproxyPeer::start()
     // tinyproxy drops to nobody when started as root; its files must stay writable then.
     ::chmod(QFile::encodeName(m_dir.path()).constData(), 0777);
     const QDir dir(m_dir.path());
-    QString conf = QStringLiteral(
-        "User nobody\n"
-        "Group nogroup\n"
-        "Port %1\n"
-        "Listen 127.0.0.1\n"
-        "Allow 127.0.0.1\n"
-        "Timeout 60\n"
-        "MaxClients 200\n"
-        "LogFile \"%2/tinyproxy.log\"\n"
-        "LogLevel Info\n"
-        "PidFile \"%2/tinyproxy.pid\"\n")
-        .arg(port).arg(m_dir.path());
-    for (int allowed : m_connectPorts)
-        conf += QStringLiteral("ConnectPort %1\n").arg(allowed);
-    if (!writeFile(dir.filePath(QStringLiteral("tinyproxy.conf")), conf.toUtf8()))
-        return false;
-    return launch(QStringLiteral("/usr/bin/tinyproxy"),
-                  {QStringLiteral("-d"), QStringLiteral("-c"), dir.filePath(QStringLiteral("tinyproxy.conf"))}, port);
+    QString conf = u"User nobody\nGroup nogroup\nPort %1\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 60\nMaxClients 200\n"
+                   "LogFile \"%2/tinyproxy.log\"\nLogLevel Info\nPidFile \"%2/tinyproxy.pid\"\n"_s.arg(port).arg(m_dir.path());
+    for (int allowed : m_connectPorts) conf += u"ConnectPort %1\n"_s.arg(allowed);
+    if (!writeFile(dir.filePath(u"tinyproxy.conf"_s), conf.toUtf8())) return false;
+    return launch(u"/usr/bin/tinyproxy"_s, {u"-d"_s, u"-c"_s, dir.filePath(u"tinyproxy.conf"_s)}, port);
 }
 
 bool FtpPeer::start()
 {
     const int port = freePort();
-    QStringList arguments{QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
-                          QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
-                          QStringLiteral("-d"), m_root};
-    if (!m_user.isEmpty())
-        arguments << QStringLiteral("-u") << m_user << QStringLiteral("-P") << m_password;
-    return launch(QStringLiteral("/usr/bin/python3"), arguments, port);
+    QStringList arguments = u"-m pyftpdlib -i 127.0.0.1 -p"_s.split(u' ') << QString::number(port) << u"-d"_s << m_root;
+    if (!m_user.isEmpty()) arguments << u"-u"_s << m_user << u"-P"_s << m_password;
+    return launch(u"/usr/bin/python3"_s, arguments, port);
 }
 
 bool makeCertificate(const QString &dir, const QString &name, const QString &ca, const QString &altNames)
 {
     const QDir folder(dir);
-    QStringList arguments{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
-                          QStringLiteral("-keyout"), folder.filePath(name + QStringLiteral(".key")), QStringLiteral("-out"),
-                          folder.filePath(name + QStringLiteral(".crt"))};
+    QStringList arguments = u"req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj"_s.split(u' ');
+    arguments << u"/CN="_s + name << u"-keyout"_s << folder.filePath(name + u".key"_s) << u"-out"_s
+              << folder.filePath(name + u".crt"_s);
     if (!ca.isEmpty()) {
-        arguments << QStringLiteral("-CA") << folder.filePath(ca + QStringLiteral(".crt")) << QStringLiteral("-CAkey")
-                  << folder.filePath(ca + QStringLiteral(".key")) << QStringLiteral("-addext") << QStringLiteral("subjectAltName=") + altNames
-                  << QStringLiteral("-addext") << QStringLiteral("basicConstraints=CA:FALSE");
+        arguments << u"-CA"_s << folder.filePath(ca + u".crt"_s) << u"-CAkey"_s << folder.filePath(ca + u".key"_s)
+                  << u"-addext"_s << u"subjectAltName="_s + altNames << u"-addext"_s << u"basicConstraints=CA:FALSE"_s;
     }
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
+    openssl.start(u"openssl"_s, arguments);
     return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
 }
 
 bool HostilePeer::start()
 {
     const int port = freePort();
-    return launch(QStringLiteral("python3"), {QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("hostile_peer.py")), m_mode, QString::number(port)},
-                  port, "ready");
+    const QString script = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(u"hostile_peer.py"_s);
+    return launch(u"python3"_s, {script, m_mode, QString::number(port)}, port, "ready");
 }

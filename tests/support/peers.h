@@ -23,8 +23,7 @@ class PeerProcess
 public:
     PeerProcess() = default;
     virtual ~PeerProcess() { stop(); }
-    PeerProcess(const PeerProcess &) = delete;
-    PeerProcess &operator=(const PeerProcess &) = delete;
+    Q_DISABLE_COPY(PeerProcess)
 
     int port() const { return m_port; }
     qint64 pid() const { return m_process ? m_process->processId() : 0; }
@@ -56,16 +55,14 @@ public:
     // More of nginx's "http" block (servers on ports of the caller's choosing), set before start().
     void setExtraConfig(QString text) { m_extra = std::move(text); }
     bool start();
-    // The access log: one line per request, fields separated by " | ":
-    // status, request line, Host, User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset,
-    // Connection, Pragma, Via.
+    // The access log: one line per request, fields separated by " | ": status, request line, Host,
+    // User-Agent, Accept, Accept-Encoding, Accept-Language, Accept-Charset, Connection, Pragma, Via.
     QByteArray accessLog() const;
     QString root() const { return m_root; }
 
 private:
-    QString m_root;
+    QString m_root, m_extra;
     Mode m_mode;
-    QString m_extra;
 };
 
 // tinyproxy relaying to anywhere on loopback. CONNECT is allowed to every port, or only to
@@ -93,17 +90,14 @@ public:
     bool start();
 
 private:
-    QString m_root;
-    QString m_user;
-    QString m_password;
+    QString m_root, m_user, m_password;
 };
 
-// A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py). Its mode: "endless" (a 200
-// header, then links and filler without end), "trickle" (a byte a second), "reset" (half a page,
-// then a reset), "single-line" (100 MiB without a line break), "silent" (reads, never answers),
-// "gzip" (compressed although identity was asked), "chunked" (HTTP/1.1 chunks although HTTP/1.0
-// was asked), "close" (accepts and closes at once) or "never-accept" (its queue is full: a connect
-// hangs).
+// A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py). Its mode: "endless" (a 200 header, then
+// links and filler without end), "trickle" (a byte a second), "reset" (half a page, then a reset), "single-line"
+// (100 MiB without a line break), "silent" (reads, never answers), "gzip" (compressed although identity was
+// asked), "chunked" (HTTP/1.1 chunks although HTTP/1.0 was asked), "close" (accepts and closes at once) or
+// "never-accept" (its queue is full: a connect hangs).
 class HostilePeer final : public PeerProcess
 {
 public:
