@@ -13,23 +13,16 @@
 #include <functional>
 
 // Records what would have been opened instead of opening it.
-class RecordingShell final : public Shell
+struct RecordingShell final : Shell
 {
-public:
     void open(const QString &target) override { opened.append(target); }
     QStringList opened;
 };
 
-// Records each program start; starts nothing unless `forward` is set. Without it, `result` is what
-// start() answers.
-class RecordingLauncher final : public Launcher
+// Records each program start; starts nothing unless `forward` is set. Without it, `result` is what start() answers.
+struct RecordingLauncher final : Launcher
 {
-public:
-    struct Start
-    {
-        QString program;
-        QStringList arguments;
-    };
+    struct Start { QString program; QStringList arguments; };
 
     bool start(const QString &program, const QStringList &arguments) override
     {
@@ -43,17 +36,12 @@ public:
 };
 
 // A preference store in memory that remembers which keys were written, in order.
-class MemoryPreferenceStore final : public PreferenceStore
+struct MemoryPreferenceStore final : PreferenceStore
 {
-public:
-    QString read(const QString &key, const QString &defaultValue) const override
-    {
-        return values.value(key, defaultValue);
-    }
+    QString read(const QString &key, const QString &defaultValue) const override { return values.value(key, defaultValue); }
     bool write(const QString &key, const QString &value) override
     {
-        if (failing)
-            return false;
+        if (failing) return false;
         values.insert(key, value);
         written.append(key);
         return true;
@@ -61,7 +49,6 @@ public:
     QString location() const override { return QStringLiteral("memory"); }
 
     bool failing = false; // every write fails, as on a full disk
-
     QHash<QString, QString> values;
     QStringList written;
 };
@@ -69,9 +56,8 @@ public:
 // Answers modal windows in advance. Each dialog shown is handed, visible, to the next of `steps`,
 // which acts in it as a user would (and closes it); a dialog shown with no step left is closed by
 // its frame. Questions take the next of `answers` (No when none is left); warnings are noted.
-class ScriptedPrompts final : public Prompts
+struct ScriptedPrompts final : Prompts
 {
-public:
     void showModal(QDialog &dialog) override
     {
         dialog.show();
@@ -83,20 +69,15 @@ public:
     }
     bool askYesNo(QWidget *, const QString &title, const QString &question) override
     {
-        asked.append(title + QStringLiteral(": ") + question);
+        asked.append(title + ": " + question);
         return !answers.isEmpty() && answers.takeFirst();
     }
-    void warn(QWidget *, const QString &title, const QString &message) override
-    {
-        warned.append(title + QStringLiteral(": ") + message);
-    }
+    void warn(QWidget *, const QString &title, const QString &message) override { warned.append(title + ": " + message); }
     QString chooseFolder(QWidget *, const QString &, const QString &) override { return chosen; }
     QString chooseFile(QWidget *, const QString &, const QString &) override { return chosen; }
 
     QList<std::function<void(QDialog &)>> steps;
     QList<bool> answers;
-    QStringList shown;
-    QStringList asked;
-    QStringList warned;
+    QStringList shown, asked, warned;
     QString chosen;
 };

@@ -2,8 +2,9 @@
 
 #include <QHostAddress>
 
-ScriptedServer::ScriptedServer(Handler handler)
-    : m_handler(std::move(handler))
+#include <algorithm>
+
+ScriptedServer::ScriptedServer(Handler handler) : m_handler(std::move(handler))
 {
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -14,8 +15,7 @@ ScriptedServer::ScriptedServer(Handler handler)
                 Connection &c = m_connections[slot];
                 const bool complete = c.request.contains("\r\n\r\n");
                 c.request += c.socket->readAll();
-                if (!complete && c.request.contains("\r\n\r\n") && m_handler)
-                    m_handler(c);
+                if (!complete && c.request.contains("\r\n\r\n") && m_handler) m_handler(c);
             });
         }
     });
@@ -23,18 +23,13 @@ ScriptedServer::ScriptedServer(Handler handler)
 
 int ScriptedServer::open() const
 {
-    int count = 0;
-    for (const Connection &c : m_connections) {
-        if (c.socket && c.socket->state() == QAbstractSocket::ConnectedState)
-            ++count;
-    }
-    return count;
+    const auto isOpen = [](const Connection &c) { return c.socket && c.socket->state() == QAbstractSocket::ConnectedState; };
+    return static_cast<int>(std::count_if(m_connections.begin(), m_connections.end(), isOpen));
 }
 
 void ScriptedServer::reply(Connection &connection, const QByteArray &bytes)
 {
-    if (!connection.socket)
-        return;
+    if (!connection.socket) return;
     connection.socket->write(bytes);
     connection.socket->disconnectFromHost();
 }

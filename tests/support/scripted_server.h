@@ -16,11 +16,7 @@ class ScriptedServer final : public QObject
     Q_OBJECT
 
 public:
-    struct Connection
-    {
-        QPointer<QTcpSocket> socket;
-        QByteArray request; // everything received so far
-    };
+    struct Connection { QPointer<QTcpSocket> socket; QByteArray request; }; // request: everything received so far
 
     // Called once a connection has sent a whole request (up to the empty line).
     using Handler = std::function<void(Connection &connection)>;

@@ -17,8 +17,7 @@ namespace {
 void setImmutable(const QString &path, bool on)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     int flags = 0;
     if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
         flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
@@ -36,10 +35,7 @@ void PrintTo(const QString &text, std::ostream *out)
 
 void PrintTo(const QStringList &list, std::ostream *out)
 {
-    *out << '{';
-    for (qsizetype i = 0; i < list.size(); ++i)
-        *out << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
-    *out << '}';
+    *out << '{' << (list.isEmpty() ? QString() : '"' + list.join(QStringLiteral("\", \"")) + '"').toStdString() << '}';
 }
 
 void PrintTo(const QByteArray &bytes, std::ostream *out)
@@ -51,9 +47,7 @@ void PrintTo(const QByteArray &bytes, std::ostream *out)
 QByteArray readBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
@@ -63,8 +57,7 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-ReadOnlyFolder::ReadOnlyFolder(QString path)
-    : m_path(std::move(path))
+ReadOnlyFolder::ReadOnlyFolder(QString path) : m_path(std::move(path))
 {
     ::chmod(QFile::encodeName(m_path).constData(), 0555);
     setImmutable(m_path, true);
@@ -79,11 +72,9 @@ ReadOnlyFolder::~ReadOnlyFolder()
 bool ReadOnlyFolder::effective() const
 {
     QFile probe(QDir(m_path).filePath(QStringLiteral(".probe")));
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.remove();
-        return false;
-    }
-    return true;
+    const bool written = probe.open(QIODevice::WriteOnly);
+    if (written) probe.remove();
+    return !written;
 }
 
 QByteArray catalogueText(const QList<CatalogueEngine> &engines, const QByteArray &more)
@@ -93,11 +84,9 @@ QByteArray catalogueText(const QList<CatalogueEngine> &engines, const QByteArray
         const CatalogueEngine &e = engines[i];
         list += "Name" + QByteArray::number(i + 1) + "=" + e.name + "\r\n";
         sections += "[" + e.name + "]\r\n";
-        if (!e.home.isEmpty())
-            sections += "URL=" + e.home + "\r\n";
+        if (!e.home.isEmpty()) sections += "URL=" + e.home + "\r\n";
         sections += "QUERY=" + e.query + "\r\n";
-        if (!e.active.isEmpty())
-            sections += "Active=" + e.active + "\r\n";
+        if (!e.active.isEmpty()) sections += "Active=" + e.active + "\r\n";
     }
     return list + sections + more;
 }

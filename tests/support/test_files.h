@@ -23,8 +23,7 @@ class ReadOnlyFolder final
 public:
     explicit ReadOnlyFolder(QString path);
     ~ReadOnlyFolder();
-    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
-    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
+    Q_DISABLE_COPY(ReadOnlyFolder)
 
     // True when writing into the folder really fails for this process.
     bool effective() const;
@@ -36,10 +35,9 @@ private:
 // One engine of a catalogue file written by a test.
 struct CatalogueEngine
 {
-    QByteArray name;
-    QByteArray query;         // the QUERY template
+    QByteArray name, query;     // query: the QUERY template
     QByteArray active = "True"; // the Active value; empty writes no Active line
-    QByteArray home = {};     // the URL value; empty writes no URL line
+    QByteArray home = {};       // the URL value; empty writes no URL line
 };
 // The text of a settings file listing these engines in this order, CR LF line ends, and then
 // `more` (further sections, such as [Clients]).

@@ -16,8 +16,7 @@ QtMessageHandler qtHandler = nullptr;
 // not support raise()"); it tells nothing about the program.
 void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (!message.startsWith(QLatin1String("This plugin does not support ")))
-        qtHandler(type, context, message);
+    if (!message.startsWith(QLatin1String("This plugin does not support "))) qtHandler(type, context, message);
 }
 
 } // namespace

@@ -31,11 +31,9 @@ inline Step editor(const QString &name, const QString &path, const QString &args
 {
     return [=](QDialog &form) {
         for (const auto &[field, text] : {std::pair{"tName", name}, {"tPath", path}, {"tCommandLine", args}}) {
-            if (!text.isNull())
-                part<QLineEdit>(form, field)->setText(text);
+            if (!text.isNull()) part<QLineEdit>(form, field)->setText(text);
         }
-        if (!script.isNull())
-            part<QPlainTextEdit>(form, "tScript")->setPlainText(script);
+        if (!script.isNull()) part<QPlainTextEdit>(form, "tScript")->setPlainText(script);
         click(form, "DoneBtn");
     };
 }
