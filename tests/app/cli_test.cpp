@@ -12,11 +12,10 @@ TEST(JsonString, EscapesEachByteThatCannotStandInAString)
 {
     const QHash<int, QByteArray> shortForms{{'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}};
     for (int b = 0; b < 128; ++b) {
-        if (b < 0x20 || b == 0x7f || shortForms.contains(b)) {
-            SCOPED_TRACE(b);
-            const QByteArray escape = shortForms.value(b, "\\u00" + QByteArray::number(b, 16).rightJustified(2, '0'));
-            EXPECT_EQ(jsonString(QByteArray(1, char(b))), '"' + escape + '"');
-        }
+        if (b >= 0x20 && b != 0x7f && !shortForms.contains(b)) continue;
+        SCOPED_TRACE(b);
+        const QByteArray escape = shortForms.value(b, "\\u00" + QByteArray::number(b, 16).rightJustified(2, '0'));
+        EXPECT_EQ(jsonString(QByteArray(1, char(b))), '"' + escape + '"');
     }
 }
 
@@ -24,8 +23,7 @@ TEST(JsonString, EscapesEachByteThatCannotStandInAString)
 TEST(JsonString, GivesEveryByteBackAsTheCharacterOfItsNumber)
 {
     QByteArray every;
-    for (int b = 0; b < 256; ++b)
-        every += char(b);
+    for (int b = 0; b < 256; ++b) every += char(b);
     EXPECT_EQ(QJsonDocument::fromJson("[" + jsonString(every) + "]").array().at(0).toString().toLatin1(), every);
 }
 

@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 // What a line asks for, in words: the action, then each thing it sets.
 QString described(const CommandLine &l)
 {
-    if (l.action == CommandLine::Action::UsageError)
-        return l.error.isEmpty() ? u"error without words"_s : u"error"_s;
+    if (l.action == CommandLine::Action::UsageError) return l.error.isEmpty() ? u"error without words"_s : u"error"_s;
     const auto number = [](const char *name, std::optional<int> n) { return n ? name + QString::number(*n) : QString(); };
     const QString proxy = !l.useProxy ? QString() : *l.useProxy ? "proxy=" + l.proxyAddress + ':' + QString::number(l.proxyPort) : u"no-proxy"_s;
     QStringList d{QStringList{"window", "search", "get", "connect", "update", "help", "version"}.value(int(l.action)), l.home,
@@ -52,13 +51,11 @@ TEST(CommandLine, SaysWhatEachLineAsksFor)
         {"update check", {"--home", "/h", "update", "check"}, "update /h check"},
         {"update engines applied", {"update", "--apply", "engines", "--verbose"}, "update verbose engines apply"},
         {"update without what", {"update", "--apply"}, "error"}, {"update check applied", {"update", "check", "--apply"}, "error"},
-        {"update two things", {"update", "engines", "clients"}, "error"}, {"update news", {"update", "news"}, "error"},
-    };
+        {"update two things", {"update", "engines", "clients"}, "error"}, {"update news", {"update", "news"}, "error"}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         QList<QByteArray> arguments{"kestrune"};
-        for (const char *word : row.words)
-            arguments << word;
+        for (const char *word : row.words) arguments << word;
         EXPECT_EQ(described(parseCommandLine(arguments)), QString::fromUtf8(row.parsed));
     }
 }

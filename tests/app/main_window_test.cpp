@@ -35,9 +35,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Engines Alpha (ticked) and Beta, whose page lists two files of one FTP server; client 1 is /bin/fake.
-class MainWindowTest : public ::testing::Test
+struct MainWindowTest : ::testing::Test
 {
-protected:
     void SetUp() override
     {
         const QByteArray at = "http://127.0.0.1:" + QByteArray::number(server.port());
@@ -64,8 +63,7 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-// Enter in the text box searches; the file nodes of the selected server hand their link on, a
-// directory node nothing.
+// Enter in the text box searches; the file nodes of the selected server hand their link on, a directory node nothing.
 TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
 {
     part<QLineEdit>(*window, u"SearchText"_s)->setText(u"song"_s);
@@ -75,8 +73,7 @@ TEST_F(MainWindowTest, GetFileHandsTheSelectedFileToTheClient)
     ASSERT_EQ(core.fileCount(server), 2); // both files are this server's, the first one found
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(server));
     QStringList info;
-    for (const char *field : {"tAddress", "tPort", "tName", "tPass"})
-        info << part<QLineEdit>(*window, QString::fromLatin1(field))->text();
+    for (const char *field : {"tAddress", "tPort", "tName", "tPass"}) info << part<QLineEdit>(*window, field)->text();
     EXPECT_EQ(info.join(u' '), u"files.example 2121 u pw"_s);
     for (const int node : {1, 2}) {
         part<QTreeView>(*window, u"LinksList"_s)->setCurrentIndex(core.linksList().modelIndex(node));
@@ -90,8 +87,7 @@ TEST_F(MainWindowTest, ClosingSavesTheTicksAndTheTestSwitch)
 {
     // "Re Test Results" switches testing on; "Test Results" off and on again.
     QAction *testResults = part<QAction>(*window, u"AdvancedMenuClick(0)"_s);
-    for (int i = 0; i < 2; ++i)
-        part<QAction>(*window, u"AdvancedMenuClick(1)"_s)->trigger();
+    for (int i = 0; i < 2; ++i) part<QAction>(*window, u"AdvancedMenuClick(1)"_s)->trigger();
     EXPECT_TRUE(testResults->isChecked());
     testResults->trigger();
     EXPECT_FALSE(testResults->isChecked());
@@ -115,8 +111,7 @@ TEST_F(MainWindowTest, WhatCannotBeStoredIsSaid)
     QStringList expected{u"Kestrune: Error, the options could not be stored in memory; they apply until Kestrune closes"_s,
                          u"Kestrune: Error, the engines' ticks could not be stored in "_s + dir.filePath(kSettingsFile)
                              + u"; the view and test choices could not be stored in memory"_s};
-    if (!readOnly.effective())
-        expected[1].replace(QRegularExpression(u"the engines.*; "_s), QString());
+    if (!readOnly.effective()) expected[1].replace(QRegularExpression(u"the engines.*; "_s), QString());
     EXPECT_EQ(prompts.warned, expected);
 }
 
@@ -161,9 +156,8 @@ TEST_F(MainWindowTest, AClientAddedInTheOptionsIsTheOneGetFileStarts)
     EXPECT_TRUE(QTest::qWaitFor([&] { return readBytes(downloads.filePath(u"song.mp3"_s)) == "ID3 bytes"; }, 20000));
 }
 
-// Help > "Check for Upgrade", "Update Engines" and "Update Clients" against nginx: a newer
-// version's text opens its address; a list grows the window, and "Update" merges it: the engine
-// list shows the merged engines at once.
+// Help > "Check for Upgrade", "Update Engines" and "Update Clients" against nginx: a newer version's text opens its
+// address; a list grows the window, and "Update" merges it: the engine list shows the merged engines at once.
 TEST_F(MainWindowTest, TheHelpMenusUpdatesMergeWhatNginxOffers)
 {
     QTemporaryDir root;
@@ -195,8 +189,7 @@ TEST_F(MainWindowTest, TheHelpMenusUpdatesMergeWhatNginxOffers)
             ASSERT_TRUE(answered(window, u"Clients were last updated on 2026-11-30"_s));
             click(window, u"UpdateBtn"_s);
         }};
-    for (const QString &entry : {u"HelpMenuClick(2)"_s, u"HelpMenuClick(3)"_s, u"HelpMenuClick(4)"_s})
-        part<QAction>(*window, entry)->trigger();
+    for (const int item : {2, 3, 4}) part<QAction>(*window, u"HelpMenuClick(%1)"_s.arg(item))->trigger();
     EXPECT_EQ(prompts.shown, QStringList(3, u"updateCheckForm"_s));
     EXPECT_EQ(core.profile().ReadProfile(kSettingsFile, u"Clients"_s, u"Client2"_s, {}), u"ncftp"_s);
     EXPECT_EQ(shell.opened, QStringList{u"http://kestrune.example/get"_s});
@@ -230,8 +223,7 @@ TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
     part<QTreeView>(*window, u"FTPList"_s)->setCurrentIndex(core.ftpList().modelIndex(core.ftpList().indexOf(u"ftp://u:pw@files.example:2121"_s)));
     QList<int> rebuilt;
     QObject::connect(&core.linksList(), &NodeTree::modelReset, [&] { rebuilt << int(core.preferences().listViewType) * 10 + core.linksList().count(); });
-    for (const char *item : {"ViewMenuClick(1)", "ViewMenuClick(2)", "ViewMenuClick(3)", "ViewMenuClick(3)"})
-        part<QAction>(*window, QString::fromLatin1(item))->trigger();
+    for (const int item : {1, 2, 3, 3}) part<QAction>(*window, u"ViewMenuClick(%1)"_s.arg(item))->trigger();
     EXPECT_EQ(rebuilt, (QList<int>{12, 22, 33}));
     EXPECT_TRUE(part<QAction>(*window, u"ViewMenuClick(3)"_s)->isChecked() && !part<QAction>(*window, u"ViewMenuClick(2)"_s)->isChecked());
 
@@ -324,9 +316,8 @@ TEST_F(MainWindowTest, TheEngineEditorChangesTheCatalogueOnDoneOnly)
         return tree;
     };
     const auto update = [&](QDialog &editor, const QString &name, const QString &url, const QString &query) {
-        box(editor, "tName")->setText(name);
-        box(editor, "tURL")->setText(url);
-        box(editor, "tQuery")->setText(query);
+        for (const auto &[field, text] : {std::pair{"tName", name}, {"tURL", url}, {"tQuery", query}})
+            box(editor, field)->setText(text);
         click(editor, u"UpdateBtn"_s);
     };
     prompts.steps = {

@@ -21,44 +21,43 @@ using namespace Qt::StringLiterals;
 constexpr TwipSize kDesign{9735, 5460};
 constexpr float kStatus = 300;
 
-// At the design size: the search band and the ads at the top, the panes below from the left.
-TEST(WindowLayoutTest, TheDesignSizePlacesEveryControl)
+struct WindowLayoutTest : ::testing::Test
 {
+    void SetUp() override { layout.layOut(kDesign, kStatus); }
     WindowLayout layout;
-    layout.layOut(kDesign, kStatus);
+};
+
+// At the design size: the search band and the ads at the top, the panes below from the left.
+TEST_F(WindowLayoutTest, TheDesignSizePlacesEveryControl)
+{
     const std::pair<TwipRect, TwipRect> placed[] = {
         {layout.SearchFrame, {0, 0, 3810, 1000}},    {layout.AddsFrame, {3810, 0, 5880, 1000}},
         {layout.ResultsFrame, {0, 1000, 9735, 4160}}, {layout.EnginesList, {0, 0, 1485, 4160}},
         {layout.FTPList, {1485, 0, 2565, 4160}},     {layout.ResizeBar, {4050, 0, 50, 4160}},
-        {layout.LinksList, {4100, 0, 5635, 3425}},   {layout.InfoBox, {4100, 3425, 5635, 735}},
-    };
-    for (const auto &[control, expected] : placed)
-        EXPECT_EQ(control, expected);
+        {layout.LinksList, {4100, 0, 5635, 3425}},   {layout.InfoBox, {4100, 3425, 5635, 735}}};
+    for (const auto &[control, expected] : placed) EXPECT_EQ(control, expected);
 }
 
 // A drag that would make the result tree `width` wide, from a press 20 twips into the bar.
-TEST(WindowLayoutTest, ADragKeepsTheTreeAndTheRightPanesWideEnough)
+TEST_F(WindowLayoutTest, ADragKeepsTheTreeAndTheRightPanesWideEnough)
 {
     const std::pair<float, bool> drags[] = {{499, false}, {499.5f, false}, {500, true},  {2565, true},
                                             {5220, true}, {5220.5f, false}, {5221, false}};
     for (const auto &[width, accepted] : drags) {
-        WindowLayout layout;
-        layout.layOut(kDesign, kStatus);
-        layout.resizeBarDown(20);
-        EXPECT_EQ(layout.resizeBarMove(20 + width - 2565), accepted) << width;
+        WindowLayout dragged = layout; // each row starts at the design size
+        dragged.resizeBarDown(20);
+        EXPECT_EQ(dragged.resizeBarMove(20 + width - 2565), accepted) << width;
         const float tree = accepted ? width : 2565;
-        EXPECT_EQ(layout.FTPList, (TwipRect{1485, 0, tree, 4160})) << width;
-        EXPECT_EQ(layout.LinksList, (TwipRect{1535 + tree, 0, 8200 - tree, 3425})) << width;
-        EXPECT_EQ(layout.InfoBox, (TwipRect{1535 + tree, 3425, 8200 - tree, 735})) << width;
+        EXPECT_EQ(dragged.FTPList, (TwipRect{1485, 0, tree, 4160})) << width;
+        EXPECT_EQ(dragged.LinksList, (TwipRect{1535 + tree, 0, 8200 - tree, 3425})) << width;
+        EXPECT_EQ(dragged.InfoBox, (TwipRect{1535 + tree, 3425, 8200 - tree, 735})) << width;
     }
 }
 
 // The bar's moves are relative to where it is now; after the drag, a bigger window gives all
 // its width to the right panes and keeps the dragged tree.
-TEST(WindowLayoutTest, ADraggedWidthOutlastsAResize)
+TEST_F(WindowLayoutTest, ADraggedWidthOutlastsAResize)
 {
-    WindowLayout layout;
-    layout.layOut(kDesign, kStatus);
     layout.resizeBarDown(30);
     EXPECT_TRUE(layout.resizeBarMove(30 + 1000) && layout.resizeBarMove(30 - 300));
     layout.resizeBarUp();
@@ -69,10 +68,8 @@ TEST(WindowLayoutTest, ADraggedWidthOutlastsAResize)
     EXPECT_EQ(layout.InfoBox, (TwipRect{4800, 4925, 7935, 735}));
 }
 
-TEST(WindowLayoutTest, AMoveWithoutAPressOrASizeTooSmallChangesNothing)
+TEST_F(WindowLayoutTest, AMoveWithoutAPressOrASizeTooSmallChangesNothing)
 {
-    WindowLayout layout;
-    layout.layOut(kDesign, kStatus);
     const WindowLayout before = layout;
     EXPECT_FALSE(layout.resizeBarMove(1000));
     EXPECT_TRUE(layout.FTPList == before.FTPList && layout.ResizeBar == before.ResizeBar);
