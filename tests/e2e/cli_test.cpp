@@ -1,26 +1,17 @@
 // `kestrune search|get|connect` from the outside, with real nginx, tinyproxy, pyftpdlib and lftp.
-#include "catalogue/engine_catalogue.h"
-#include "prefs/preferences.h"
-
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
-#include <csignal>
 #include <functional>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "e2e/cli_fixture.h"
-#include "support/peers.h"
-#include "support/test_files.h"
 
 namespace {
 
@@ -128,9 +119,8 @@ TEST_F(CliTest, GetHandsTheLinkToLftpAndTheFileArrives)
 // nginx also speaks TLS with certificates made for the test: on `tls` for localhost from a CA the
 // program trusts for this run (KESTRUNE_CA_FILE), on `wrongName` for another name from that CA, on
 // `untrusted` from a CA it does not know. `hops` redirects: /up to https, /rel by a path, /loop to itself.
-class HttpsTest : public CliTest
+struct HttpsTest : CliTest
 {
-protected:
     void SetUp() override
     {
         const QString d = certs.path();
@@ -150,8 +140,7 @@ protected:
     void setEngines(const QList<std::pair<QByteArray, QByteArray>> &namesAndAddresses)
     {
         QList<CatalogueEngine> engines;
-        for (const auto &[name, address] : namesAndAddresses)
-            engines.append({name, address + "?q=%s"});
+        for (const auto &[name, address] : namesAndAddresses) engines.append({name, address + "?q=%s"});
         writeBytes(catalogueFile(), catalogueText(engines));
     }
     QByteArray at(int port, const char *scheme = "https") const { return scheme + "://localhost:"_ba + QByteArray::number(port); }
@@ -161,8 +150,7 @@ protected:
         QByteArrayList lines;
         static const QRegularExpression lengthAndTime(u"; \\d+ bytes|, [0-9.]+ s$"_s);
         for (const QByteArray &line : err.split('\n')) {
-            if (line.startsWith("kestrune: engine \""))
-                lines << QString::fromLatin1(line).remove(lengthAndTime).toLatin1();
+            if (line.startsWith("kestrune: engine \"")) lines << QString::fromLatin1(line).remove(lengthAndTime).toLatin1();
         }
         std::sort(lines.begin(), lines.end());
         return lines;
@@ -214,8 +202,7 @@ TEST_F(HttpsTest, ThroughTheProxyTheTunnelCarriesTlsWhereTheProxyAllowsIt)
 {
     TinyproxyPeer proxy({tls});
     ASSERT_TRUE(proxy.start()) << proxy.output().toStdString();
-    setEngines({{"tls", at(tls) + "/two"}, {"untrusted", at(untrusted) + "/one"},
-                {"up", at(hops, "http") + "/up"}});
+    setEngines({{"tls", at(tls) + "/two"}, {"untrusted", at(untrusted) + "/one"}, {"up", at(hops, "http") + "/up"}});
     setPreference(u"max_search"_s, u"1"_s);
     const Outcome run = kestrune(u"search --verbose --proxy 127.0.0.1:%1 madonna"_s.arg(proxy.port()));
     EXPECT_EQ(run.out, "FTP\talpha.example\tftp://alpha.example\t/pub/madonna/\tlike.mp3\n"
@@ -263,14 +250,11 @@ TEST_F(CliTest, ACommandThatCannotRunExitsWithItsStatusAndSaysWhy)
         {"update server not HOST:PORT", [] { qputenv("KESTRUNE_UPDATE_SERVER", "127.0.0.1"); }, u"update engines"_s, 2, "HOST:PORT"},
         {"a limit of 0", [] { qputenv("KESTRUNE_LIMITS", "pageSilence=10,pageCap=0"); }, u"search x"_s, 2, "\"pageCap=0\""},
         {"a time too long for a timer", [] { qputenv("KESTRUNE_LIMITS", "serverTest=2147483648"); }, u"search x"_s, 2, "serverTest"},
-        {"an unknown limit", [] { qputenv("KESTRUNE_LIMITS", "pageSilence=10,pagecap=5"); }, u"search x"_s, 2, "\"pagecap=5\""},
-    };
+        {"an unknown limit", [] { qputenv("KESTRUNE_LIMITS", "pageSilence=10,pagecap=5"); }, u"search x"_s, 2, "\"pagecap=5\""}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        qunsetenv("KESTRUNE_UPDATE_SERVER");
-        qunsetenv("KESTRUNE_LIMITS");
-        QFile::remove(catalogueFile());
-        QFile::remove(confFile());
+        for (const char *variable : {"KESTRUNE_UPDATE_SERVER", "KESTRUNE_LIMITS"}) qunsetenv(variable);
+        for (const QString &file : {catalogueFile(), confFile()}) QFile::remove(file);
         c.arrange();
         const Outcome run = kestrune(c.args);
         EXPECT_EQ(run.status, c.status);
