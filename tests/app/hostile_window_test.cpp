@@ -66,9 +66,8 @@ struct LoopWatch
     qint64 longestGapMs = 0, startResident = residentBytes(), peakResident = startResident;
 };
 
-class HostileWindowTest : public ::testing::Test
+struct HostileWindowTest : ::testing::Test
 {
-protected:
     void SetUp() override
     {
         // Links to two FTP "servers" that misbehave, for the tests after each search.
