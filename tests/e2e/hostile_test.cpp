@@ -1,5 +1,6 @@
-// The program against peers that misbehave: every search, test and update ends within its limits,
-// the other engines' results arrive, and memory stays bounded by the page cap.
+// The program against peers that misbehave: every search and update ends within its limits, the
+// other engines' results arrive, and memory stays bounded by the page cap. (The server tests against
+// such peers are held in tests/app/hostile_window_test.cpp.)
 #include <gtest/gtest.h>
 
 #include "e2e/cli_fixture.h"
@@ -58,19 +59,6 @@ TEST_F(HostileTest, ASearchAndAnUpdateEndWhateverThePeerSends)
         EXPECT_EQ(update.out, QByteArray());
         EXPECT_EQ(readBytes(catalogueFile()), catalogue);
     }
-}
-
-TEST_F(HostileTest, AServerThatClosesAtOnceIsAliveAndOneThatNeverAcceptsIsDead)
-{
-    HostilePeer closing(u"close"_s), deaf(u"never-accept"_s);
-    ASSERT_TRUE(closing.start() && deaf.start());
-    writeBytes(pages.filePath(u"servers"_s), QStringLiteral("<a href=\"ftp://127.0.0.1:%1/a.mp3\"></a><a href=\"ftp://localhost:%2/b.mp3\"></a>")
-                                                 .arg(closing.port()).arg(deaf.port()).toLatin1());
-    setEngines({"servers"});
-    const Outcome run = kestrune(u"search --test x"_s, 60000);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains("#test\t127.0.0.1\talive\n")) << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains("#test\tlocalhost\tdead\n")) << run.out.toStdString();
 }
 
 } // namespace
