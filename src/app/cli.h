@@ -22,3 +22,5 @@ int runUpdateCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
 // One JSON string of bytes: each byte is the character of the same number (U+0000 to U+00FF), so
 // that a reader gets every byte back by encoding the text as Latin-1.
 QByteArray jsonString(QByteArrayView bytes);
+// The same, appended to `json`.
+void appendJsonString(QByteArray &json, QByteArrayView bytes);

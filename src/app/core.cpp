@@ -102,11 +102,11 @@ void Core::reportEntries(bool report)
         m_results.setEntryListener({});
         return;
     }
-    m_results.setEntryListener([this](int record, int node, QByteArrayView link) {
+    m_results.setEntryListener([this](int record, bool isHTTP, QByteArrayView host, QByteArrayView link) {
         const ServerRecord &server = m_state.servers[record];
         const int j = server.entryCount();
-        emit entryAdded({m_ftpList.text(m_ftpList.parentOf(node)).toLatin1(), m_ftpList.text(node).toLatin1(),
-                         server.ServerURL(), server.pathView(j), server.fileNameView(j), link});
+        emit entryAdded({isHTTP ? QByteArrayView("HTTP") : QByteArrayView("FTP"), host, server.ServerURL(),
+                         server.pathView(j), server.fileNameView(j), link});
     });
 }
 

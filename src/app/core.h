@@ -21,8 +21,8 @@ class Shell;
 // One file found, as it is added. The views are valid while the signal runs.
 struct FoundEntry
 {
-    QByteArray root; // "FTP" or "HTTP"
-    QByteArray host;
+    QByteArrayView root; // "FTP" or "HTTP"
+    QByteArrayView host;
     QByteArrayView server; // the server URL the file is grouped under
     QByteArrayView path;
     QByteArrayView file;

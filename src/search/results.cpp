@@ -73,8 +73,9 @@ int Results::AddResult(QByteArrayView link, bool isHTTP)
     if (record == 0 || !m_state.servers[record].addEntry(parts.pieces.path, parts.pieces.file))
         return 0;
     counted(1);
+    // The host table matches hosts byte for byte, so this host is its server node's text.
     if (m_entryListener)
-        m_entryListener(record, m_ftpList.indexOf(QString::fromLatin1(m_state.servers[record].ServerURL())), link);
+        m_entryListener(record, isHTTP, parts.host, link);
     return record;
 }
 

@@ -47,11 +47,12 @@ public:
     // AddResult a queued call does it, once the events already waiting have run.
     void flushStatus();
 
-    // Told of every entry as it is added: the record (its last entry is the new one), the server
-    // node and the link as it was found (unescaped; its scheme, login and port may differ from the
-    // record's server URL). While one listens, links are added one by one in the order found, so
-    // that a script reading them sees the page's order; the outcome is the same.
-    using EntryListener = std::function<void(int record, int node, QByteArrayView link)>;
+    // Told of every entry as it is added: the record (its last entry is the new one), whether it is
+    // an http server, its host (its server node's text) and the link as it was found (unescaped;
+    // its scheme, login and port may differ from the record's server URL). While one listens,
+    // links are added one by one in the order found, so that a script reading them sees the page's
+    // order; the outcome is the same.
+    using EntryListener = std::function<void(int record, bool isHTTP, QByteArrayView host, QByteArrayView link)>;
     void setEntryListener(EntryListener listener) { m_entryListener = std::move(listener); }
 
 private:

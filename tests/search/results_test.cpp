@@ -38,7 +38,7 @@ TEST(Results, EveryWayOfAddingGroupsLinksAsTheReference)
             ref::Grouping reference;
             QStringList heard, expected;
             if (listened)
-                crawl.results.setEntryListener([&](int r, int, QByteArrayView link) { heard << QString::number(r) + ' ' + QString::fromLatin1(link); });
+                crawl.results.setEntryListener([&](int r, bool, QByteArrayView, QByteArrayView link) { heard << QString::number(r) + ' ' + QString::fromLatin1(link); });
             for (int search = 0; search < 2; ++search) {
                 crawl.results.startSearch();
                 reference.startSearch();
