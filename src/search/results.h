@@ -27,7 +27,8 @@ public:
     Results(SearchState &state, NodeTree &ftpList, StatusLine &status, QObject *parent = nullptr);
     ~Results() override;
 
-    // Empties the result tree and adds the roots "FTP" and "HTTP". `servers` is kept.
+    // Empties the result tree and adds the roots "FTP" and "HTTP". The records of `servers` so far
+    // are released; the next one gets the next index.
     void startSearch();
 
     // Adds the link's file to its host's record; returns that record's index, or 0 when the link

@@ -21,6 +21,7 @@ struct SearchState
     QVector<QByteArray> queryURLs;
     QVector<QByteArray> pageData;
 
-    // Result servers; record 0 is the empty record made at start-up. Never shrinks in a run.
+    // Result servers; record 0 is the empty record made at start-up. Its numbering runs on over the
+    // whole run; a new search releases the records of the earlier ones.
     ServerTable servers;
 };

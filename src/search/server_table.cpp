@@ -218,18 +218,35 @@ ServerTable::ServerTable()
     m_records.emplace_back();
 }
 
+std::size_t ServerTable::position(int index) const
+{
+    // A retired index maps past the end, where at() throws.
+    if (index <= 0)
+        return index == 0 ? 0 : m_records.size();
+    return index < m_first ? m_records.size() : static_cast<std::size_t>(index - m_first + 1);
+}
+
 const ServerRecord &ServerTable::operator[](int index) const
 {
-    return m_records.at(static_cast<std::size_t>(index));
+    if (index > 0 && index < m_first)
+        return m_records.front();
+    return m_records.at(position(index));
 }
 
 ServerRecord &ServerTable::operator[](int index)
 {
-    return m_records.at(static_cast<std::size_t>(index));
+    return m_records.at(position(index));
 }
 
 int ServerTable::add(QByteArray serverURL)
 {
     m_records.emplace_back(std::move(serverURL));
     return upperBound();
+}
+
+void ServerTable::retire()
+{
+    m_first = upperBound() + 1;
+    m_records.resize(1);
+    m_records.shrink_to_fit();
 }

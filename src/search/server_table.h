@@ -80,18 +80,30 @@ private:
 };
 
 // `servers`: every result server of the run, by record index. Index 0 is an empty record.
+// Numbering never restarts; retire() releases the records so far (nothing shows them once a new
+// search has cleared the result tree), after which their indexes read as the empty record.
 class ServerTable final
 {
 public:
     ServerTable();
 
     // The index of the last record (0 when only the empty record exists).
-    int upperBound() const { return static_cast<int>(m_records.size()) - 1; }
+    int upperBound() const { return m_first - 1 + static_cast<int>(m_records.size()) - 1; }
+    // A retired index gives the empty record; one past upperBound() throws std::out_of_range, and
+    // so does writing to a retired record.
     const ServerRecord &operator[](int index) const;
     ServerRecord &operator[](int index);
     // Appends a record and returns its index.
     int add(QByteArray serverURL);
+    // Releases every record but the empty one; the next added gets the next index.
+    void retire();
+    // Records that hold entries now.
+    int liveRecords() const { return static_cast<int>(m_records.size()) - 1; }
 
 private:
+    std::size_t position(int index) const;
+
+    // The empty record, then the records from index m_first on.
     std::vector<ServerRecord> m_records;
+    int m_first = 1;
 };

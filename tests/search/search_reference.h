@@ -99,7 +99,11 @@ struct Grouping
     std::map<string, std::size_t> byHost; // this search's hosts: their record
     std::set<std::pair<std::size_t, string>> entries;
 
-    void startSearch() { nodes.clear(), byHost.clear(); }
+    void startSearch() // an earlier search's records read as the empty record; their numbers stay taken
+    {
+        nodes.clear(), byHost.clear();
+        for (string &record : records) record.clear();
+    }
     int add(const string &link, bool http) // the record it was added to, or 0
     {
         const Parts p = split(link);

@@ -1,6 +1,7 @@
 #include "search/server_table.h"
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,38 @@ TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
         EXPECT_EQ(record.entryCount(), 0);
         EXPECT_TRUE(record.addEntry("/", "x") && record.Paths(1) + record.FileNames(1) == "/x");
     }
+}
+
+// A new search releases the records of the earlier ones; numbering runs on, and an old index reads
+// as the empty record instead of another search's server.
+TEST(ServerTable, RetiredRecordsAreReleasedAndTheirNumbersStayTaken)
+{
+    ServerTable servers;
+    EXPECT_EQ(servers.upperBound(), 0);
+    servers.retire(); // nothing to release
+    EXPECT_EQ(servers.add("ftp://a"), 1);
+    EXPECT_EQ(servers.add("ftp://b"), 2);
+    servers[2].addEntry("/", "b.mp3");
+    servers.retire();
+    EXPECT_EQ(servers.upperBound(), 2);
+    EXPECT_EQ(servers.liveRecords(), 0);
+    EXPECT_EQ(servers.add("ftp://c"), 3);
+    servers.retire();
+    EXPECT_EQ(servers.add("ftp://d"), 4);
+    EXPECT_EQ(servers.add("ftp://e"), 5);
+    EXPECT_TRUE(servers[5].addEntry("/", "e.mp3"));
+    const ServerTable &read = servers;
+    for (const int old : {1, 2, 3}) {
+        EXPECT_EQ(read[old].ServerURL(), QByteArray()) << old;
+        EXPECT_EQ(read[old].entryCount(), 0) << old;
+        EXPECT_THROW(servers[old], std::out_of_range) << old;
+    }
+    EXPECT_EQ(read[4].ServerURL() + read[5].ServerURL() + read[5].FileNames(1), "ftp://dftp://ee.mp3");
+    EXPECT_EQ(read[0].ServerURL(), QByteArray());
+    EXPECT_THROW(read[6], std::out_of_range);
+    EXPECT_THROW(read[-1], std::out_of_range);
+    EXPECT_EQ(servers.upperBound(), 5);
+    EXPECT_EQ(servers.liveRecords(), 2);
 }
 
 } // namespace

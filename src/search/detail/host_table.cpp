@@ -75,9 +75,10 @@ void HostTable::insert(QByteArrayView host, quint32 tag, int record)
 
 void HostTable::clear()
 {
-    m_slots.clear();
+    // Released, not kept for the next search: a big crawl's table is tens of megabytes.
+    std::vector<Slot>().swap(m_slots);
     m_mask = 0;
     m_count = 0;
-    m_long.clear();
+    std::string().swap(m_long);
     m_last = 0;
 }
