@@ -9,26 +9,42 @@ namespace {
 constexpr Picture kPathPicture = Picture::Path;
 constexpr Picture kFilePicture = Picture::File;
 
+// Latin-1 pieces joined into one text without an intermediate byte array.
+QString joined(std::initializer_list<QByteArrayView> pieces)
+{
+    qsizetype size = 0;
+    for (const QByteArrayView piece : pieces)
+        size += piece.size();
+    QString text;
+    text.reserve(size);
+    for (const QByteArrayView piece : pieces)
+        text.append(QLatin1StringView(piece));
+    return text;
+}
+
 void listFiles(const ServerRecord &record, ListLayout listViewType, NodeTree &linksList)
 {
     const QByteArray &serverURL = record.ServerURL();
-    for (int j = 1; j <= record.entryCount(); ++j) {
-        const QByteArray path = record.Paths(j);
-        const QByteArray file = record.FileNames(j);
-        const QString link = QString::fromLatin1(serverURL + path + file);
+    // Files share their directories, most of the time, in the Detailed layout.
+    const int files = record.entryCount();
+    linksList.reserve(listViewType == ListLayout::Detailed ? files + files / 4 : files);
+    for (int j = 1; j <= files; ++j) {
+        const QByteArrayView path = record.pathView(j);
+        const QByteArrayView file = record.fileNameView(j);
+        const QString link = joined({serverURL, path, file});
         switch (listViewType) {
         case ListLayout::List:
-            linksList.add(link, QString::fromLatin1(file), 0, kFilePicture);
+            linksList.add(link, joined({file}), 0, kFilePicture);
             break;
         case ListLayout::HalfDetailed:
-            linksList.add(link, QString::fromLatin1(path + file), 0, kFilePicture);
+            linksList.add(link, joined({path, file}), 0, kFilePicture);
             break;
         case ListLayout::Detailed: {
-            const QString directory = QString::fromLatin1(path);
+            const QString directory = joined({path});
             // A directory already listed keeps its node; its new file joins the others there.
             linksList.add(directory, directory, 0, kPathPicture);
             if (const int parent = linksList.indexOf(directory); parent != 0)
-                linksList.add(link, QString::fromLatin1(file), parent, kFilePicture);
+                linksList.add(link, joined({file}), parent, kFilePicture);
             break;
         }
         default:

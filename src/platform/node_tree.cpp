@@ -49,12 +49,17 @@ const std::vector<NodeTree::Node *> &NodeTree::siblingsOf(const Node *node) cons
 
 int NodeTree::add(const QString &key, const QString &text, int parent, Picture picture)
 {
-    if (!key.isEmpty() && m_byKey.contains(key))
-        return 0;
     Node *parentNode = nullptr;
     if (parent != 0) {
         parentNode = nodeAt(parent);
         if (!parentNode)
+            return 0;
+    }
+    // One probe finds the key or makes its slot: a server's file list adds a hundred thousand keys.
+    Node **slot = nullptr;
+    if (!key.isEmpty()) {
+        slot = &m_byKey[key];
+        if (*slot)
             return 0;
     }
     std::vector<Node *> &siblings = parentNode ? parentNode->children : m_roots;
@@ -70,12 +75,18 @@ int NodeTree::add(const QString &key, const QString &text, int parent, Picture p
     node->row = row;
     node->order = count() + 1;
     siblings.push_back(node.get());
-    if (!key.isEmpty())
-        m_byKey.insert(key, node.get());
+    if (slot)
+        *slot = node.get();
     m_order.push_back(std::move(node));
     if (m_bulkDepth == 0)
         endInsertRows();
     return count();
+}
+
+void NodeTree::reserve(int nodes)
+{
+    m_byKey.reserve(nodes);
+    m_order.reserve(static_cast<std::size_t>(nodes));
 }
 
 void NodeTree::collectSubtree(Node *node, std::vector<Node *> &out) const

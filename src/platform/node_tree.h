@@ -39,6 +39,8 @@ public:
     // key is taken already (the addition fails and nothing changes). An empty key is no key: any
     // number of nodes may have none, and none is found by it.
     int add(const QString &key, const QString &text, int parent = 0, Picture picture = Picture::None);
+    // Room for this many nodes in all, so that adding them does not grow the tables again and again.
+    void reserve(int nodes);
     // Removes the node and all of its descendants; later nodes move up.
     void remove(int index);
     void clear();
