@@ -97,6 +97,7 @@ SearchController::SearchController(Services services, TimeLimits limits, QObject
     : QObject(parent)
     , m_services(services)
     , m_limits(limits)
+    , m_slices(std::make_unique<SliceQueue>())
 {
     UpdateStatus(m_services.state, m_services.status);
     connect(&m_sockets, &SocketArray::connected, this, &SearchController::onConnected);
@@ -441,7 +442,7 @@ void SearchController::FinishPage(int i)
     --state.activeSearchSockets;
     UpdateStatus(state, m_services.status);
 
-    auto *extraction = new PageExtraction(state, m_services.results, this);
+    auto *extraction = new PageExtraction(state, m_services.results, m_slices.get(), this);
     m_extractions.insert(i, extraction);
     connect(extraction, &PageExtraction::finished, this, [this, i, extraction] {
         m_extractions.remove(i);

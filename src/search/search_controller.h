@@ -8,8 +8,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class NodeTree;
 class PageExtraction;
+class SliceQueue;
 class Profile;
 class Results;
 class StatusLine;
@@ -92,6 +95,8 @@ private:
     struct Fetch;
     QHash<int, Fetch *> m_fetches;
     QHash<int, PageExtraction *> m_extractions;
+    // The pages in hand are extracted a slice per turn of the event loop, in turn.
+    std::unique_ptr<SliceQueue> m_slices;
     // How each page in hand ended, until its links are out.
     QHash<int, EngineOutcome> m_outcomes;
     // The first engine that DispatchEngines has not yet passed, and the active engines of this

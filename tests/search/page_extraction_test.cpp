@@ -1,5 +1,6 @@
 #include "search/detail/page_extraction.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTimer>
@@ -42,8 +43,9 @@ class PageExtractionTest : public ::testing::Test, protected Crawl
 {
 protected:
     void SetUp() override { state.searchString = "mp3+zip"; }
-    void limitSlices(std::chrono::microseconds time, int links = 0) { extraction.m_sliceTime = time, extraction.m_sliceLinks = links; }
-    bool idle() const { return !extraction.m_next.isActive(); } // no slice waits to run
+    static void limitSlices(PageExtraction &job, std::chrono::microseconds time, int links = 0) { job.m_sliceTime = time, job.m_sliceLinks = links; }
+    void limitSlices(std::chrono::microseconds time, int links = 0) { limitSlices(extraction, time, links); }
+    bool idle() const { return extraction.m_queue->empty(); } // no slice waits to run
     PageExtraction extraction{state, results};
     QSignalSpy finished{&extraction, &PageExtraction::finished};
 };
@@ -77,6 +79,36 @@ TEST_F(PageExtractionTest, OtherEventsRunBetweenSlices)
     other.start(0);
     EXPECT_TRUE(finished.wait(60000) && finished.count() == 1 && between > 2) << between;
     EXPECT_TRUE(idle()) << "once done, the job stops asking for turns";
+}
+
+// Pages in hand at once share the turns of the event loop: one slice a turn, whatever their number.
+TEST_F(PageExtractionTest, JobsOfOneQueueRunOneSliceATurn)
+{
+    SliceQueue queue;
+    std::vector<std::unique_ptr<PageExtraction>> jobs;
+    int done = 0;
+    for (int k = 0; k < 3; ++k) {
+        jobs.push_back(std::make_unique<PageExtraction>(state, results, &queue));
+        limitSlices(*jobs.back(), 1s, 1);
+        QObject::connect(jobs.back().get(), &PageExtraction::finished, [&done] { ++done; });
+        jobs.back()->start("href=\"ftp://h/" + QByteArray::number(k) + "\" href=\"ftp://h/x" + QByteArray::number(k) + "\"", ParseMode::All);
+    }
+    int last = 0, mostPerTurn = 0;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        int links = 0;
+        for (const auto &job : jobs) links += job->linksFound();
+        mostPerTurn = std::max(mostPerTurn, links - std::exchange(last, links));
+    });
+    turn.start(0);
+    QElapsedTimer clock;
+    clock.start();
+    while (done < 3 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(done, 3);
+    EXPECT_EQ(mostPerTurn, 1);
+    EXPECT_EQ(state.resultCount, 6);
+    EXPECT_TRUE(queue.empty());
 }
 
 TEST_F(PageExtractionTest, StopEndsAtTheNextLink)

@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace {
 // Bytes searched before the clock is read again while no link turns up: about a millisecond.
 constexpr qsizetype kSearchBudget = qsizetype(1) << 20;
@@ -14,18 +16,56 @@ constexpr int kLinksPerClockReading = 16;
 constexpr qsizetype kMostStaged = qsizetype(1) << 17;
 } // namespace
 
-PageExtraction::PageExtraction(SearchState &state, Results &results, QObject *parent)
+SliceQueue::SliceQueue(QObject *parent)
     : QObject(parent)
-    , m_state(state)
-    , m_results(results)
 {
     // A zero timer runs once nothing else is waiting: timers, sockets and input come first.
     m_next.setSingleShot(true);
     m_next.setInterval(0);
-    connect(&m_next, &QTimer::timeout, this, &PageExtraction::runSlice);
+    connect(&m_next, &QTimer::timeout, this, &SliceQueue::runNext);
 }
 
-PageExtraction::~PageExtraction() = default;
+SliceQueue::~SliceQueue() = default;
+
+void SliceQueue::enqueue(PageExtraction *job)
+{
+    if (std::find(m_jobs.begin(), m_jobs.end(), job) == m_jobs.end())
+        m_jobs.push_back(job);
+    if (!m_next.isActive())
+        m_next.start();
+}
+
+void SliceQueue::remove(PageExtraction *job)
+{
+    std::erase(m_jobs, job);
+}
+
+void SliceQueue::runNext()
+{
+    if (m_jobs.empty())
+        return;
+    // Taken off first: the slice queues its job again unless it ends, and may end others.
+    PageExtraction *job = m_jobs.front();
+    m_jobs.pop_front();
+    job->runSlice();
+    if (!m_jobs.empty() && !m_next.isActive())
+        m_next.start();
+}
+
+PageExtraction::PageExtraction(SearchState &state, Results &results, SliceQueue *queue, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_results(results)
+    , m_ownQueue(queue ? nullptr : std::make_unique<SliceQueue>())
+    , m_queue(queue ? queue : m_ownQueue.get())
+{
+}
+
+PageExtraction::~PageExtraction()
+{
+    if (m_queue)
+        m_queue->remove(this);
+}
 
 void PageExtraction::start(QByteArray page, ParseMode mode)
 {
@@ -39,8 +79,8 @@ void PageExtraction::start(QByteArray page, ParseMode mode)
 
 void PageExtraction::schedule()
 {
-    if (!m_next.isActive())
-        m_next.start();
+    if (m_queue)
+        m_queue->enqueue(this);
 }
 
 void PageExtraction::runSlice()

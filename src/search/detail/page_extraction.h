@@ -5,13 +5,40 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <chrono>
+#include <deque>
 #include <memory>
 
+class PageExtraction;
 class Results;
 struct SearchState;
+
+// Runs the slices of the extraction jobs that share it one per turn of the event loop, each job in
+// turn. With a zero timer per job, ten pages in hand would run ten slices back to back in one pass
+// over the loop's timers, and hold the window for all ten.
+class SliceQueue final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SliceQueue)
+
+public:
+    explicit SliceQueue(QObject *parent = nullptr);
+    ~SliceQueue() override;
+
+    // A job queued already keeps its place.
+    void enqueue(PageExtraction *job);
+    void remove(PageExtraction *job);
+    bool empty() const { return m_jobs.empty(); }
+
+private:
+    void runNext();
+
+    std::deque<PageExtraction *> m_jobs;
+    QTimer m_next;
+};
 
 // The extraction of one finished page as a job of the event loop: it hands the page's links to
 // Results a slice at a time, each slice started by a zero timer, so sockets, timers, input and
@@ -23,7 +50,8 @@ class PageExtraction final : public QObject
     Q_DISABLE_COPY_MOVE(PageExtraction)
 
 public:
-    PageExtraction(SearchState &state, Results &results, QObject *parent = nullptr);
+    // Jobs that run at the same time share a queue; without one a job has its own.
+    PageExtraction(SearchState &state, Results &results, SliceQueue *queue = nullptr, QObject *parent = nullptr);
     ~PageExtraction() override;
 
     // Starts extracting `page` (shared, not copied) in `mode` from the event loop, so the caller can
@@ -41,6 +69,7 @@ signals:
 private:
     // Tests shorten the slices, and cut them after a number of links.
     friend class PageExtractionTest;
+    friend class SliceQueue;
 
     void schedule();
     void runSlice();
@@ -60,7 +89,9 @@ private:
     int m_resultsAdded = 0;
     // resultCount when the slice began: other pages' jobs add results between slices, never within.
     int m_resultsBefore = 0;
-    QTimer m_next;
+    std::unique_ptr<SliceQueue> m_ownQueue;
+    // A job deleted later may outlive the queue it shared.
+    QPointer<SliceQueue> m_queue;
 };
 
 // The extraction of a page at once, without the event loop (benchmarks and tests): hands the
