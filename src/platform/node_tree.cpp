@@ -1,6 +1,7 @@
 #include "platform/node_tree.h"
 
 #include <algorithm>
+#include <utility>
 
 struct NodeTree::Node
 {
@@ -140,8 +141,10 @@ void NodeTree::clear()
     if (m_bulkDepth == 0)
         beginResetModel();
     m_roots.clear();
-    m_byKey.clear();
-    m_order.clear();
+    // Freed over the next turns of the event loop: a list of a hundred thousand servers or files
+    // takes tens of milliseconds to free.
+    m_released.releaseWhole(std::exchange(m_byKey, {}));
+    m_released.release(std::exchange(m_order, {}));
     if (m_bulkDepth == 0)
         endResetModel();
 }

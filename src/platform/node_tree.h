@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/deferred_release.h"
 #include "platform/picture.h"
 
 #include <QAbstractItemModel>
@@ -43,6 +44,7 @@ public:
     void reserve(int nodes);
     // Removes the node and all of its descendants; later nodes move up.
     void remove(int index);
+    // Removes every node at once; their memory is freed over the next turns of the event loop.
     void clear();
 
     int indexOf(const QString &key) const;
@@ -115,4 +117,5 @@ private:
     std::vector<Node *> m_roots;
     QHash<QString, Node *> m_byKey;
     int m_bulkDepth = 0;
+    DeferredRelease m_released;
 };

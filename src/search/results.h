@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/deferred_release.h"
 #include "search/detail/host_table.h"
 #include "search/detail/staged_links.h"
 #include "search/server_table.h"
@@ -72,4 +73,5 @@ private:
     bool m_statusStale = false;
     StagedLinks m_staged;
     EntryListener m_entryListener;
+    DeferredRelease m_released; // the records of earlier searches
 };

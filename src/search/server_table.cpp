@@ -244,9 +244,11 @@ int ServerTable::add(QByteArray serverURL)
     return upperBound();
 }
 
-void ServerTable::retire()
+std::vector<ServerRecord> ServerTable::retire()
 {
     m_first = upperBound() + 1;
-    m_records.resize(1);
-    m_records.shrink_to_fit();
+    std::vector<ServerRecord> retired;
+    retired.swap(m_records);
+    m_records.push_back(std::move(retired.front()));
+    return retired;
 }

@@ -95,8 +95,9 @@ public:
     ServerRecord &operator[](int index);
     // Appends a record and returns its index.
     int add(QByteArray serverURL);
-    // Releases every record but the empty one; the next added gets the next index.
-    void retire();
+    // Takes out every record but the empty one, for the caller to free; the next added gets the
+    // next index.
+    [[nodiscard]] std::vector<ServerRecord> retire();
     // Records that hold entries now.
     int liveRecords() const { return static_cast<int>(m_records.size()) - 1; }
 

@@ -46,15 +46,17 @@ TEST(ServerTable, RetiredRecordsAreReleasedAndTheirNumbersStayTaken)
 {
     ServerTable servers;
     EXPECT_EQ(servers.upperBound(), 0);
-    servers.retire(); // nothing to release
+    EXPECT_EQ(servers.retire().size(), 1u) << "the empty record's old place, moved from";
     EXPECT_EQ(servers.add("ftp://a"), 1);
     EXPECT_EQ(servers.add("ftp://b"), 2);
     servers[2].addEntry("/", "b.mp3");
-    servers.retire();
+    const std::vector<ServerRecord> retired = servers.retire();
+    ASSERT_EQ(retired.size(), 3u);
+    EXPECT_EQ(retired[2].ServerURL() + retired[2].FileNames(1), "ftp://bb.mp3");
     EXPECT_EQ(servers.upperBound(), 2);
     EXPECT_EQ(servers.liveRecords(), 0);
     EXPECT_EQ(servers.add("ftp://c"), 3);
-    servers.retire();
+    (void)servers.retire();
     EXPECT_EQ(servers.add("ftp://d"), 4);
     EXPECT_EQ(servers.add("ftp://e"), 5);
     EXPECT_TRUE(servers[5].addEntry("/", "e.mp3"));

@@ -1,0 +1,25 @@
+#include "platform/deferred_release.h"
+
+DeferredRelease::DeferredRelease(QObject *parent)
+    : QObject(parent)
+{
+    m_next.setSingleShot(true);
+    m_next.setInterval(0);
+    connect(&m_next, &QTimer::timeout, this, &DeferredRelease::step);
+}
+
+DeferredRelease::~DeferredRelease() = default;
+
+void DeferredRelease::schedule()
+{
+    if (!m_next.isActive())
+        m_next.start();
+}
+
+void DeferredRelease::step()
+{
+    if (!m_steps.empty() && m_steps.front()())
+        m_steps.pop_front();
+    if (!m_steps.empty())
+        schedule();
+}

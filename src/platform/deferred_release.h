@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Frees what a big list held a piece per turn of the event loop: emptying a million results at
+// once holds the window for a tenth of a second, in frees alone. What is handed over is no longer
+// reachable by anyone; whatever is left when this object goes is freed then.
+class DeferredRelease final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DeferredRelease)
+
+public:
+    // Elements freed per turn.
+    static constexpr std::size_t kPiece = 8192;
+
+    explicit DeferredRelease(QObject *parent = nullptr);
+    ~DeferredRelease() override;
+
+    template<typename T>
+    void release(std::vector<T> &&items)
+    {
+        if (items.empty())
+            return;
+        auto held = std::make_shared<std::vector<T>>(std::move(items));
+        m_steps.push_back([held] {
+            held->resize(held->size() - std::min(held->size(), kPiece));
+            return held->empty();
+        });
+        schedule();
+    }
+    // Something freed whole, after the vectors handed over before it.
+    template<typename T>
+    void releaseWhole(T &&item)
+    {
+        auto held = std::make_shared<T>(std::move(item));
+        m_steps.push_back([held]() mutable {
+            held.reset();
+            return true;
+        });
+        schedule();
+    }
+    bool idle() const { return m_steps.empty(); }
+
+private:
+    void schedule();
+    void step();
+
+    // Each frees a piece and says whether it is done.
+    std::deque<std::function<bool()>> m_steps;
+    QTimer m_next;
+};
