@@ -1,6 +1,7 @@
 // A whole search, from the click to the last engine done, against 200 engines on one nginx on
 // loopback (over http, https or both), beside `curl --parallel | rg -o` fetching the same pages and
 // listing the same links. The two alternate over several repetitions; the medians are compared.
+// --json prints the comparison as one JSON line per protocol, the report going to standard error.
 #include "engine_pages.h"
 #include "support/peers.h"
 
@@ -103,6 +104,7 @@ struct Options
     bool timeline = false;
     bool plain = true; // measure over http
     bool tls = false;  // measure over https (after http when both)
+    bool json = false;
 };
 
 struct Corpus
@@ -309,7 +311,10 @@ bool parse(const QCoreApplication &app, Options &options)
                                                 "the run's own) instead of http"));
     const QCommandLineOption both(QStringLiteral("both"),
                                   QStringLiteral("measure over http, then over https, and compare the two"));
-    parser.addOptions({engines, links, pageKib, maxSearch, repetitions, only, timeline, tls, both});
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("print the medians of both sides as JSON lines, the report to "
+                                                 "standard error"));
+    parser.addOptions({engines, links, pageKib, maxSearch, repetitions, only, timeline, tls, both, json});
     parser.process(app);
 
     bool ok[5] = {};
@@ -319,6 +324,7 @@ bool parse(const QCoreApplication &app, Options &options)
     options.maxSearch = parser.value(maxSearch).toInt(&ok[3]);
     options.repetitions = parser.value(repetitions).toInt(&ok[4]);
     options.timeline = parser.isSet(timeline);
+    options.json = parser.isSet(json);
     options.plain = !parser.isSet(tls) || parser.isSet(both);
     options.tls = parser.isSet(tls) || parser.isSet(both);
     if (parser.isSet(only)) {
@@ -451,6 +457,12 @@ int main(int argc, char **argv)
     Options options;
     if (!parse(app, options))
         return 2;
+    // With --json, standard output carries the JSON lines alone: the report goes to standard error.
+    FILE *json = nullptr;
+    if (options.json) {
+        json = ::fdopen(::dup(STDOUT_FILENO), "w");
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
 
     QTemporaryDir pages, plainHome, tlsHome, work;
     if (!pages.isValid() || !plainHome.isValid() || !tlsHome.isValid() || !work.isValid())
@@ -532,6 +544,19 @@ int main(int argc, char **argv)
                         medians[t].kestrune * 1e3, medians[t].curl * 1e3, medians[t].kestrune / medians[t].curl,
                         medians[t].kestruneShort ? "  (kestrune fell short of the results)" : "");
         }
+    }
+    if (json && options.kestrune && options.curl) {
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            std::fprintf(json,
+                         "{\"scenario\": \"whole search of %d engines (%lld KiB pages) over %s\", \"kestrune\": %.4f, "
+                         "\"peer\": %.4f, \"peer_name\": \"curl --parallel-max %d | rg -o\", \"unit\": \"s\", "
+                         "\"ratio\": %.4f%s}\n",
+                         options.engines, static_cast<long long>(options.pageSize / 1024), qPrintable(targets[t].name),
+                         medians[t].kestrune, medians[t].curl, options.maxSearch, medians[t].kestrune / medians[t].curl,
+                         medians[t].kestruneShort ? ", \"ok\": false, \"note\": \"kestrune fell short of the results\""
+                                                  : "");
+        }
+        std::fclose(json);
     }
     return ok ? 0 : 1;
 }

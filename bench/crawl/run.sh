@@ -3,7 +3,7 @@
 # pages with 2,000 anchors each on one nginx on 127.0.0.1, searched by Kestrune with maxSearch 10,
 # beside `curl --parallel --parallel-max 10 | rg -o` over the same pages; the two alternate, and
 # the medians are compared. Arguments go to the benchmark (--help lists them, e.g.
-# --repetitions 3, --engines 20, --only kestrune, --timeline).
+# --repetitions 3, --engines 20, --only kestrune, --timeline, --json for one JSON line per protocol).
 # --tls fetches the same pages over https instead: nginx serves them on a second port with a
 # certificate for 127.0.0.1 from a CA made for the run, which Kestrune is given through
 # KESTRUNE_CA_FILE and curl through --cacert. --both measures http first, then https, and ends
