@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the server tester benchmark: 5,000 servers on loopback addresses 127.0.x.y,
 # half listening and half closed, tested 100 at a time, beside a bare connect+close loop over the
-# same addresses. Extra arguments go to Google Benchmark (e.g. --benchmark_repetitions=3).
+# same addresses. Extra arguments go to Google Benchmark (e.g. --benchmark_repetitions=3); --json
+# prints the tester's and the bare connect's cost per server as one JSON line.
 # KESTRUNE_BUILD_DIR picks the build folder (default: build/ of the repository).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"

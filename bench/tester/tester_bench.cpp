@@ -1,5 +1,6 @@
 // Probes per second of the server tester on thousands of loopback servers (half listening, half
-// closed), beside the cost of a bare blocking connect + close to the same addresses.
+// closed), beside the cost of a bare blocking connect + close to the same addresses. --json prints
+// the two costs as one JSON line, the table going to standard error.
 #include "loopback_servers.h"
 
 #include "platform/node_tree.h"
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iostream>
 #include <map>
 #include <string>
 
@@ -94,12 +96,13 @@ void connectAll(benchmark::State &state, const LoopbackServers &servers)
         state.SkipWithError("the connects do not match the listening half");
 }
 
-// Prints the usual table, then the two rates side by side.
+// Prints the usual table, then the two rates side by side (or as JSON).
 class SummaryReporter final : public benchmark::ConsoleReporter
 {
 public:
-    SummaryReporter()
+    explicit SummaryReporter(bool json)
         : ConsoleReporter(OO_Tabular)
+        , m_json(json)
     {
     }
 
@@ -119,6 +122,13 @@ public:
         const double bare = m_rates["BareConnectClose"];
         if (tester <= 0 || bare <= 0)
             return;
+        if (m_json) {
+            std::printf("{\"scenario\": \"server tester, %d loopback servers (half closed), maxTest %d\", "
+                        "\"kestrune\": %.2f, \"peer\": %.2f, \"peer_name\": \"bare blocking connect + close\", "
+                        "\"unit\": \"us/server\", \"ratio\": %.4f}\n",
+                        kServers, kMaxTest, 1e6 / tester, 1e6 / bare, bare / tester);
+            return;
+        }
         std::printf("\nserver tester: %.0f probes/s (%.1f us per probe, %d servers, maxTest %d)\n", tester,
                     1e6 / tester, kServers, kMaxTest);
         std::printf("bare connect+close: %.0f per s (%.1f us each)\n", bare, 1e6 / bare);
@@ -126,6 +136,7 @@ public:
     }
 
 private:
+    bool m_json;
     std::map<std::string, double> m_rates;
 };
 
@@ -152,7 +163,10 @@ int main(int argc, char **argv)
         ->UseRealTime()
         ->Iterations(4);
 
-    SummaryReporter reporter;
+    const bool json = app.arguments().contains(QStringLiteral("--json"));
+    SummaryReporter reporter(json);
+    if (json)
+        reporter.SetOutputStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
