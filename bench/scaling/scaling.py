@@ -1,6 +1,9 @@
 """Runs `kestrune search` over N servers (with --test) and over N engines, all on closed loopback
-ports, and prints wall and CPU seconds with the cost per item. See run.sh."""
+ports, and prints wall and CPU seconds with the cost per item. See run.sh. With --json, the CPU
+cost per item at the largest N against the smallest N, one JSON line per kind, the table going to
+standard error."""
 import http.server
+import json
 import os
 import resource
 import socket
@@ -44,7 +47,10 @@ def run(binary, home, config, arguments):
 
 def main():
     binary = sys.argv[1]
-    sizes = [int(n) for n in sys.argv[2:]] or [5000, 20000, 100000]
+    as_json = "--json" in sys.argv[2:]
+    sizes = [int(n) for n in sys.argv[2:] if n != "--json"] or [5000, 20000, 100000]
+    table = sys.stderr if as_json else sys.stdout
+    per_item = {"servers": {}, "engines": {}}  # CPU microseconds per item, by N
     work = tempfile.mkdtemp(prefix="kestrune-scaling-")
     pages = os.path.join(work, "pages")
     os.makedirs(pages)
@@ -56,7 +62,7 @@ def main():
     closed = closed_port()
     config = os.path.join(work, "config")
 
-    print("%-26s %8s %9s %8s %14s" % ("run", "items", "wall s", "cpu s", "cpu us/item"))
+    print("%-26s %8s %9s %8s %14s" % ("run", "items", "wall s", "cpu s", "cpu us/item"), file=table)
     for n in sizes:
         home = os.path.join(work, "servers%d" % n)
         os.makedirs(home)
@@ -68,16 +74,25 @@ def main():
         dead = out.count(b"\tdead\n")
         if dead != n:
             sys.exit("expected %d dead servers, got %d" % (n, dead))
-        print("%-26s %8d %9.2f %8.2f %14.1f" % ("search --test (servers)", n, wall, cpu, 1e6 * cpu / n))
+        print("%-26s %8d %9.2f %8.2f %14.1f" % ("search --test (servers)", n, wall, cpu, 1e6 * cpu / n), file=table)
+        per_item["servers"][n] = 1e6 * cpu / n
 
         home = os.path.join(work, "engines%d" % n)
         os.makedirs(home)
         with open(os.path.join(home, "settings.dat"), "w", newline="") as f:
             f.write(catalogue(["http://127.0.0.1:%d/e%d?q=%%s" % (closed, k) for k in range(n)]))
         wall, cpu, _ = run(binary, home, config, ["--max-search", "100", "mp3"])
-        print("%-26s %8d %9.2f %8.2f %14.1f" % ("search (engines)", n, wall, cpu, 1e6 * cpu / n))
+        print("%-26s %8d %9.2f %8.2f %14.1f" % ("search (engines)", n, wall, cpu, 1e6 * cpu / n), file=table)
+        per_item["engines"][n] = 1e6 * cpu / n
     server.shutdown()
     subprocess.run(["rm", "-rf", work], check=False)
+    if as_json:
+        small, large = min(sizes), max(sizes)
+        for kind, label in (("servers", "search --test, CPU per server"), ("engines", "search, CPU per engine")):
+            k, p = per_item[kind][large], per_item[kind][small]
+            print(json.dumps({"scenario": "%s at %s %s (closed ports)" % (label, f"{large:,}", kind),
+                              "kestrune": k, "peer": p, "peer_name": "the same at %s" % f"{small:,}",
+                              "unit": "us", "ratio": k / p}))
 
 
 if __name__ == "__main__":
