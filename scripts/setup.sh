@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-dejavu-core zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx tinyproxy python3-pyftpdlib lftp
-  ripgrep curl openssl ca-certificates
+  ripgrep curl openssl ca-certificates time
   clang libclang-rt-14-dev
 )
 
