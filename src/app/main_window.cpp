@@ -152,10 +152,23 @@ void MainWindow::buildResultsFrame(QWidget *parent)
     m_resultsFrame->setObjectName(QStringLiteral("ResultsFrame"));
     m_enginesView = makeTree(m_core.enginesList(), QStringLiteral("EnginesList"), m_pictures, m_resultsFrame);
     m_enginesView->setRootIsDecorated(false);
-    // Engine names are short and few: shown whole, with a scroll bar in a narrow list.
+    // Engine names are short: shown whole, with a scroll bar in a narrow list. The column is fitted
+    // once per turn of the event loop after changes: fitted on every change, a search start that
+    // marks each engine measured every row once per engine.
     m_enginesView->header()->setStretchLastSection(false);
-    m_enginesView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_enginesView->setItemDelegate(new ShownTextDelegate(m_enginesView));
+    auto *fit = new QTimer(m_enginesView);
+    fit->setSingleShot(true);
+    fit->setInterval(0);
+    connect(fit, &QTimer::timeout, m_enginesView, [view = m_enginesView] { view->resizeColumnToContents(0); });
+    const auto refit = [fit] { fit->start(); };
+    NodeTree &engines = m_core.enginesList();
+    connect(&engines, &QAbstractItemModel::dataChanged, fit, refit);
+    connect(&engines, &QAbstractItemModel::rowsInserted, fit, refit);
+    connect(&engines, &QAbstractItemModel::rowsRemoved, fit, refit);
+    connect(&engines, &QAbstractItemModel::modelReset, fit, refit);
+    connect(&engines, &QAbstractItemModel::layoutChanged, fit, refit);
+    fit->start();
     m_ftpView = makeTree(m_core.ftpList(), QStringLiteral("FTPList"), m_pictures, m_resultsFrame);
     m_resizeBar = new ResizeBar(m_resultsFrame);
     connect(m_resizeBar, &ResizeBar::pressed, this, [this](float x) { m_layout.resizeBarDown(x); });
