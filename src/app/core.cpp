@@ -1,6 +1,7 @@
 #include "app/core.h"
 
 #include "catalogue/engine_catalogue.h"
+#include "platform/deferred_release.h"
 
 #include <QMetaMethod>
 
@@ -49,6 +50,8 @@ void Core::startUp(const SeedResult &seeded)
     const int n = LoadEngines(m_enginesList, m_profile);
     m_state.pageData = QVector<QByteArray>(n + 1);
     m_preferences = LoadPreferences(m_preferenceStore, m_profile.programFolder());
+    // Reading a big catalogue leaves its text's memory free in the middle of the heap.
+    returnFreedMemory();
 }
 
 QStringList Core::shutDown()

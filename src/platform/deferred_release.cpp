@@ -1,5 +1,16 @@
 #include "platform/deferred_release.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
+}
+
 DeferredRelease::DeferredRelease(QObject *parent)
     : QObject(parent)
 {
@@ -22,4 +33,6 @@ void DeferredRelease::step()
         m_steps.pop_front();
     if (!m_steps.empty())
         schedule();
+    else
+        returnFreedMemory();
 }

@@ -8,9 +8,14 @@
 #include <memory>
 #include <vector>
 
+// Gives the pages of memory freed since to the system, where the allocator keeps them otherwise
+// (glibc keeps what a big file or list left behind in the middle of its heap).
+void returnFreedMemory();
+
 // Frees what a big list held a piece per turn of the event loop: emptying a million results at
 // once holds the window for a tenth of a second, in frees alone. What is handed over is no longer
-// reachable by anyone; whatever is left when this object goes is freed then.
+// reachable by anyone; whatever is left when this object goes is freed then. Once all is freed the
+// memory goes back to the system.
 class DeferredRelease final : public QObject
 {
     Q_OBJECT
@@ -18,7 +23,7 @@ class DeferredRelease final : public QObject
 
 public:
     // Elements freed per turn.
-    static constexpr std::size_t kPiece = 8192;
+    static constexpr std::size_t kPiece = 2048;
 
     explicit DeferredRelease(QObject *parent = nullptr);
     ~DeferredRelease() override;

@@ -52,13 +52,38 @@ QString folded(QStringView name)
 
 } // namespace
 
+// Sections up to this many lines find a key by reading their lines.
+constexpr std::size_t kScannedLines = 16;
+
 void IniDocument::indexKey(Section &section, int line)
 {
-    if (const auto key = keyName(section.lines[static_cast<std::size_t>(line)])) {
-        const QString k = folded(*key);
-        if (!section.keyLine.contains(k))
-            section.keyLine.insert(k, line);
+    const auto add = [&section](int i) {
+        if (const auto key = keyName(section.lines[static_cast<std::size_t>(i)])) {
+            const QString k = folded(*key);
+            if (!section.keyLine.contains(k))
+                section.keyLine.insert(k, i);
+        }
+    };
+    if (section.indexed) {
+        add(line);
+    } else if (section.lines.size() > kScannedLines) {
+        section.indexed = true;
+        for (int i = 1; i < static_cast<int>(section.lines.size()); ++i)
+            add(i);
     }
+}
+
+int IniDocument::keyLineOf(const Section &section, const QString &key)
+{
+    if (section.indexed)
+        return section.keyLine.value(folded(key), 0);
+    const QString wanted = folded(key);
+    for (std::size_t i = 1; i < section.lines.size(); ++i) {
+        const auto name = keyName(section.lines[i]);
+        if (name && name->size() == wanted.size() && folded(*name) == wanted)
+            return static_cast<int>(i);
+    }
+    return 0;
 }
 
 void IniDocument::reindexSections()
@@ -130,7 +155,7 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const Section *s = findSection(section);
     if (!s)
         return std::nullopt;
-    const int line = s->keyLine.value(folded(key), 0);
+    const int line = keyLineOf(*s, key);
     if (line == 0)
         return std::nullopt;
     const QString &text = s->lines[static_cast<std::size_t>(line)];
@@ -156,7 +181,7 @@ void IniDocument::setValue(const QString &section, const QString &key, const QSt
         m_sectionIndex.insert(m_sections.back().name, static_cast<int>(m_sections.size() - 1));
         return;
     }
-    if (const int existing = s->keyLine.value(folded(key), 0); existing > 0) {
+    if (const int existing = keyLineOf(*s, key); existing > 0) {
         s->lines[static_cast<std::size_t>(existing)] = std::move(line);
         return;
     }

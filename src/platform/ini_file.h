@@ -36,12 +36,17 @@ private:
     {
         QString name;                // folded; empty for the lines before the first header
         std::vector<QString> lines;  // the header line first (none for the leading lines)
-        QHash<QString, int> keyLine; // folded key -> its first line
+        // Folded key -> its first line, once the section is too long to scan: a catalogue holds a
+        // hundred thousand sections of four lines, and a table each would cost more than they do.
+        QHash<QString, int> keyLine;
+        bool indexed = false;
     };
 
     const Section *findSection(const QString &section) const;
     Section *findSection(const QString &section);
     static void indexKey(Section &section, int line);
+    // The first line of `key` in `section` (0: none).
+    static int keyLineOf(const Section &section, const QString &key);
     void reindexSections();
 
     std::vector<Section> m_sections;         // file order; the first holds the leading lines

@@ -51,6 +51,30 @@ TEST(IniDocument, SetValueReplacesInPlaceOrAppends)
     }
 }
 
+// Short sections are read line by line, long ones through a key table: both find a key's first line
+// whatever its letter case, also once setValue has made a short section long.
+TEST(IniDocument, ShortAndLongSectionsFindTheFirstLineOfAKey)
+{
+    for (const int keys : {3, 15, 16, 17, 40}) {
+        SCOPED_TRACE(keys);
+        QByteArray text = "[S]\r\nDup=first\r\n";
+        for (int k = 0; k < keys; ++k) text += "k" + QByteArray::number(k) + "=" + QByteArray::number(k) + "\r\n";
+        text += "DUP=second\r\n[T]\r\nk0=other\r\n";
+        IniDocument document = IniDocument::fromBytes(text);
+        EXPECT_EQ(document.value("s", "dup"), "first");
+        EXPECT_EQ(document.value("S", "K" + QString::number(keys - 1)), QString::number(keys - 1));
+        EXPECT_EQ(document.value("T", "k0"), "other");
+        document.setValue("S", "dUp", "changed");
+        for (int k = keys; k < keys + 20; ++k) document.setValue("S", "k" + QString::number(k), "n");
+        document.setValue("S", "K3", "three");
+        EXPECT_EQ(document.value("S", "dup"), "changed");
+        EXPECT_EQ(document.value("S", "k3"), "three");
+        EXPECT_EQ(document.value("S", "k" + QString::number(keys + 19)), "n");
+        EXPECT_EQ(document.value("S", "missing"), std::nullopt);
+        EXPECT_EQ(QString::fromLatin1(document.toBytes()).count("DUP=second"), 1) << "the second line of a key is kept as it was";
+    }
+}
+
 TEST(IniDocument, RemoveSectionTakesTheFirstMatchWithAllItsLines)
 {
     IniDocument doc = IniDocument::fromBytes("[Engines]\r\nCount=2\r\n; note\r\n\r\n[Keep]\r\nx=1\r\n[engines]\r\nCount=9\r\n");
