@@ -28,14 +28,15 @@ public:
     explicit DeferredRelease(QObject *parent = nullptr);
     ~DeferredRelease() override;
 
+    // `piece` elements freed per turn.
     template<typename T>
-    void release(std::vector<T> &&items)
+    void release(std::vector<T> &&items, std::size_t piece = kPiece)
     {
         if (items.empty())
             return;
         auto held = std::make_shared<std::vector<T>>(std::move(items));
-        m_steps.push_back([held] {
-            held->resize(held->size() - std::min(held->size(), kPiece));
+        m_steps.push_back([held, piece] {
+            held->resize(held->size() - std::min(held->size(), piece));
             return held->empty();
         });
         schedule();

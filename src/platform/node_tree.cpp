@@ -26,11 +26,22 @@ NodeTree::NodeTree(DisplayMode mode, QObject *parent)
 
 NodeTree::~NodeTree() = default;
 
+NodeTree::Node *NodeTree::newNode()
+{
+    // Blocks grow from 16 nodes to 4,096, so that a list of three engines stays small.
+    const auto blockSize = [](std::size_t block) { return std::size_t(16) << std::min<std::size_t>(block, 8); };
+    if (m_blocks.empty() || m_blockUsed == blockSize(m_blocks.size() - 1)) {
+        m_blocks.push_back(std::make_unique<Node[]>(blockSize(m_blocks.size())));
+        m_blockUsed = 0;
+    }
+    return &m_blocks.back()[m_blockUsed++];
+}
+
 NodeTree::Node *NodeTree::nodeAt(int index) const
 {
     if (index < 1 || index > count())
         return nullptr;
-    return m_order[static_cast<std::size_t>(index - 1)].get();
+    return m_order[static_cast<std::size_t>(index - 1)];
 }
 
 NodeTree::Node *NodeTree::nodeOf(const QModelIndex &index) const
@@ -68,17 +79,17 @@ int NodeTree::add(const QString &key, const QString &text, int parent, Picture p
 
     if (m_bulkDepth == 0)
         beginInsertRows(indexOfNode(parentNode), row, row);
-    auto node = std::make_unique<Node>();
+    Node *node = newNode();
     node->key = key;
     node->text = text;
     node->picture = picture;
     node->parent = parentNode;
     node->row = row;
     node->order = count() + 1;
-    siblings.push_back(node.get());
+    siblings.push_back(node);
     if (slot)
-        *slot = node.get();
-    m_order.push_back(std::move(node));
+        *slot = node;
+    m_order.push_back(node);
     if (m_bulkDepth == 0)
         endInsertRows();
     return count();
@@ -126,9 +137,10 @@ void NodeTree::remove(int index)
     for (Node *n : doomed)
         first = std::min(first, static_cast<std::size_t>(n->order - 1));
     std::sort(doomed.begin(), doomed.end());
-    std::erase_if(m_order, [&doomed](const std::unique_ptr<Node> &n) {
-        return std::binary_search(doomed.begin(), doomed.end(), n.get());
-    });
+    std::erase_if(m_order, [&doomed](const Node *n) { return std::binary_search(doomed.begin(), doomed.end(), n); });
+    // Their places in the blocks stay empty until the tree is cleared.
+    for (Node *n : doomed)
+        *n = Node{};
     renumberFrom(first);
     if (m_bulkDepth == 0)
         endRemoveRows();
@@ -144,7 +156,9 @@ void NodeTree::clear()
     // Freed over the next turns of the event loop: a list of a hundred thousand servers or files
     // takes tens of milliseconds to free.
     m_released.releaseWhole(std::exchange(m_byKey, {}));
-    m_released.release(std::exchange(m_order, {}));
+    m_released.release(std::exchange(m_blocks, {}), 1);
+    m_blockUsed = 0;
+    m_order = {};
     if (m_bulkDepth == 0)
         endResetModel();
 }
@@ -341,7 +355,7 @@ void NodeTree::endBulkUpdate()
         endResetModel();
         for (const auto &node : m_order) {
             if (node->expanded)
-                emit expandedChanged(indexOfNode(node.get()), true);
+                emit expandedChanged(indexOfNode(node), true);
         }
     }
 }
