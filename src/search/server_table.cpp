@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -213,42 +214,44 @@ bool ServerRecord::addTagged(QByteArrayView path, QByteArrayView file, quint32 t
     return true;
 }
 
-ServerTable::ServerTable()
+ServerRecord *ServerTable::live(int index) const
 {
-    m_records.emplace_back();
-}
-
-std::size_t ServerTable::position(int index) const
-{
-    // A retired index maps past the end, where at() throws.
-    if (index <= 0)
-        return index == 0 ? 0 : m_records.size();
-    return index < m_first ? m_records.size() : static_cast<std::size_t>(index - m_first + 1);
+    if (index < m_first || index > upperBound())
+        return nullptr;
+    const int position = index - m_first;
+    return &m_blocks[static_cast<std::size_t>(position / kBlock)][position % kBlock];
 }
 
 const ServerRecord &ServerTable::operator[](int index) const
 {
-    if (index > 0 && index < m_first)
-        return m_records.front();
-    return m_records.at(position(index));
+    if (ServerRecord *record = live(index))
+        return *record;
+    if (index < 0 || index > upperBound())
+        throw std::out_of_range("no such server record");
+    return m_empty; // 0, or retired
 }
 
 ServerRecord &ServerTable::operator[](int index)
 {
-    return m_records.at(position(index));
+    if (index == 0)
+        return m_empty;
+    if (ServerRecord *record = live(index))
+        return *record;
+    throw std::out_of_range("no such server record, or a retired one");
 }
 
 int ServerTable::add(QByteArray serverURL)
 {
-    m_records.emplace_back(std::move(serverURL));
+    if (m_count % kBlock == 0)
+        m_blocks.push_back(std::make_unique<ServerRecord[]>(kBlock));
+    m_blocks.back()[m_count % kBlock] = ServerRecord(std::move(serverURL));
+    ++m_count;
     return upperBound();
 }
 
-std::vector<ServerRecord> ServerTable::retire()
+std::vector<ServerTable::Block> ServerTable::retire()
 {
     m_first = upperBound() + 1;
-    std::vector<ServerRecord> retired;
-    retired.swap(m_records);
-    m_records.push_back(std::move(retired.front()));
-    return retired;
+    m_count = 0;
+    return std::exchange(m_blocks, {});
 }

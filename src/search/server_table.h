@@ -80,31 +80,35 @@ private:
 };
 
 // `servers`: every result server of the run, by record index. Index 0 is an empty record.
-// Numbering never restarts; retire() releases the records so far (nothing shows them once a new
+// Numbering never restarts; retire() hands over the records so far (nothing shows them once a new
 // search has cleared the result tree), after which their indexes read as the empty record.
 class ServerTable final
 {
 public:
-    ServerTable();
+    // Records live in blocks of this many that never move: a table that doubled would move a
+    // hundred thousand records, and fault in twice their memory, in one call.
+    static constexpr int kBlock = 1024;
+    using Block = std::unique_ptr<ServerRecord[]>;
 
     // The index of the last record (0 when only the empty record exists).
-    int upperBound() const { return m_first - 1 + static_cast<int>(m_records.size()) - 1; }
-    // A retired index gives the empty record; one past upperBound() throws std::out_of_range, and
-    // so does writing to a retired record.
+    int upperBound() const { return m_first - 1 + m_count; }
+    // Index 0 and a retired index give the empty record; one past upperBound() throws
+    // std::out_of_range, and so does writing to a retired record.
     const ServerRecord &operator[](int index) const;
     ServerRecord &operator[](int index);
     // Appends a record and returns its index.
     int add(QByteArray serverURL);
     // Takes out every record but the empty one, for the caller to free; the next added gets the
     // next index.
-    [[nodiscard]] std::vector<ServerRecord> retire();
+    [[nodiscard]] std::vector<Block> retire();
     // Records that hold entries now.
-    int liveRecords() const { return static_cast<int>(m_records.size()) - 1; }
+    int liveRecords() const { return m_count; }
 
 private:
-    std::size_t position(int index) const;
+    ServerRecord *live(int index) const;
 
-    // The empty record, then the records from index m_first on.
-    std::vector<ServerRecord> m_records;
+    ServerRecord m_empty;
+    std::vector<Block> m_blocks; // the records from index m_first on
     int m_first = 1;
+    int m_count = 0;
 };

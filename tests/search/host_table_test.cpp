@@ -9,7 +9,8 @@
 namespace {
 
 // Hosts of every length around the inline name size, beside those of its length that differ in the first, a middle or the last
-// byte and share its tag, and thousands more: the table grows many times, names compare at every length. Twice: after clear().
+// byte and share its tag, and thousands more: the table grows many times, names compare at every length, and hosts are found
+// while they move to a grown table. Twice: after clear().
 TEST(HostTable, FindsTheRecordOfEveryHostItHoldsAndNoOther)
 {
     std::vector<std::string> hosts;
@@ -21,10 +22,14 @@ TEST(HostTable, FindsTheRecordOfEveryHostItHoldsAndNoOther)
     HostTable table;
     for (int round = 0; round < 2; ++round, table.clear()) {
         std::map<std::string, int> records;
+        std::vector<std::string> added;
         for (const std::string &h : hosts) {
             if (records.contains(h)) continue;
             ASSERT_EQ(table.find(h, tag(h)), 0) << "round " << round << " before adding " << h;
             table.insert(h, tag(h), records[h] = int(records.size()) + 1);
+            added.push_back(h);
+            for (const std::string &earlier : {added.front(), added[added.size() / 2], added[added.size() * 3 / 4]})
+                ASSERT_EQ(table.find(earlier, tag(earlier)), records[earlier]) << "round " << round << " after adding " << h;
         }
         for (const std::string &h : hosts) ASSERT_EQ(table.find(h, tag(h)), records[h]) << "round " << round << ' ' << h;
     }

@@ -2,7 +2,10 @@
 
 #include "search/detail/hash_index.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <utility>
 
 bool HostTable::holds(const Slot &slot, QByteArrayView host) const
 {
@@ -20,43 +23,81 @@ quint32 HostTable::tagOf(QByteArrayView host)
     return hashTag(hashBytes(host));
 }
 
-int HostTable::find(QByteArrayView host, quint32 tag) const
+HostTable::Slots HostTable::Slots::zeroed(std::size_t size)
 {
-    if (m_count == 0)
-        return 0;
-    if (m_slots[m_last].tag == tag && holds(m_slots[m_last], host))
-        return m_slots[m_last].record;
-    for (std::size_t i = tag & m_mask;; i = (i + 1) & m_mask) {
-        const Slot &slot = m_slots[i];
+    Slots table;
+    // One slot more, to align the first to a cache line.
+    void *memory = std::calloc(size + 1, sizeof(Slot));
+    if (!memory)
+        throw std::bad_alloc();
+    table.memory.reset(memory);
+    const auto address = (reinterpret_cast<quintptr>(memory) + alignof(Slot) - 1) & ~quintptr(alignof(Slot) - 1);
+    table.first = reinterpret_cast<Slot *>(address);
+    table.size = size;
+    return table;
+}
+
+int HostTable::findIn(const Slots &table, QByteArrayView host, quint32 tag, const HostTable &names, std::size_t *at)
+{
+    const std::size_t mask = table.size - 1;
+    for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
+        const Slot &slot = table.first[i];
         if (slot.record == 0)
             return 0;
-        if (slot.tag == tag && holds(slot, host)) {
-            m_last = i;
+        if (slot.tag == tag && names.holds(slot, host)) {
+            if (at)
+                *at = i;
             return slot.record;
         }
     }
 }
 
+int HostTable::find(QByteArrayView host, quint32 tag) const
+{
+    if (m_count == 0)
+        return 0;
+    const Slot &last = m_table.first[m_last];
+    if (last.tag == tag && last.record != 0 && holds(last, host))
+        return last.record;
+    if (const int record = findIn(m_table, host, tag, *this, &m_last))
+        return record;
+    // A host not moved over yet; those moved are found above.
+    return m_old.size > 0 ? findIn(m_old, host, tag, *this, nullptr) : 0;
+}
+
 void HostTable::place(const Slot &slot)
 {
     std::size_t i = slot.tag & m_mask;
-    while (m_slots[i].record != 0)
+    while (m_table.first[i].record != 0)
         i = (i + 1) & m_mask;
-    m_slots[i] = slot;
+    m_table.first[i] = slot;
+}
+
+void HostTable::migrate(std::size_t count)
+{
+    if (m_old.size == 0)
+        return;
+    const std::size_t end = std::min(m_old.size, m_moved + count);
+    for (; m_moved < end; ++m_moved) {
+        if (m_old.first[m_moved].record != 0)
+            place(m_old.first[m_moved]);
+    }
+    if (m_moved == m_old.size)
+        m_old = {};
 }
 
 void HostTable::insert(QByteArrayView host, quint32 tag, int record)
 {
-    if (static_cast<std::size_t>(m_count + 1) * 2 > m_slots.size()) {
-        // Kept at most half full, so a probe ends after a slot or two.
-        std::vector<Slot> old(m_slots.empty() ? 64 : m_slots.size() * 2);
-        old.swap(m_slots);
-        m_mask = m_slots.size() - 1;
-        for (const Slot &slot : old) {
-            if (slot.record != 0)
-                place(slot);
-        }
+    if (static_cast<std::size_t>(m_count + 1) * 2 > m_table.size) {
+        // Kept at most half full, so a probe ends after a slot or two. The old table is emptied
+        // before the new one is half full: four slots a host move over in time.
+        migrate(m_old.size);
+        m_old = std::exchange(m_table, Slots::zeroed(m_table.size == 0 ? 64 : m_table.size * 2));
+        m_moved = 0;
+        m_mask = m_table.size - 1;
+        m_last = 0;
     }
+    migrate(4);
     Slot slot;
     slot.tag = tag;
     slot.record = record;
@@ -70,13 +111,14 @@ void HostTable::insert(QByteArrayView host, quint32 tag, int record)
     }
     place(slot);
     ++m_count;
-    m_last = 0;
 }
 
 void HostTable::clear()
 {
     // Released, not kept for the next search: a big crawl's table is tens of megabytes.
-    std::vector<Slot>().swap(m_slots);
+    m_table = {};
+    m_old = {};
+    m_moved = 0;
     m_mask = 0;
     m_count = 0;
     std::string().swap(m_long);
