@@ -415,8 +415,13 @@ void MainWindow::showSelectedServer()
         field->clear();
     m_shown = shownServer();
     const SearchInfo info = m_core.showServer(m_shown.node);
-    // Directories open at once: the files are what the user came for.
-    m_linksView->expandAll();
+    // Directories open at once: the files are what the user came for. (expandAll() would note every
+    // file as expanded too: a hundred thousand indexes to keep, and to drop at the next reset.)
+    const NodeTree &links = m_core.linksList();
+    for (int row = 0, roots = links.childCount(0); row < roots; ++row) {
+        if (const int node = links.childAt(0, row); links.childCount(node) > 0)
+            m_linksView->setExpanded(links.modelIndex(node), true);
+    }
     for (int i = 0; const QString &text : {info.address, info.port, info.user, info.password}) {
         m_info[i]->setText(text);
         m_info[i++]->setCursorPosition(0); // a long value shows its start
