@@ -191,8 +191,10 @@ void SearchController::DispatchEngines()
         const int i = m_dispatchCursor;
         if (engineMark(engines, i) != EngineMark::Waiting || !state.engineActive[i])
             continue;
-        // The limit is read at every start, so a changed maxSearch applies at once.
-        if (state.activeSearchSockets >= m_services.preferences.maxSearch)
+        // The limit is read at every start, so a changed maxSearch applies at once. Pages fetched
+        // and not yet extracted count too: fast peers would otherwise pile every page of the
+        // search up in memory while the first ones are extracted.
+        if (state.activeSearchSockets + static_cast<int>(m_extractions.size()) >= m_services.preferences.maxSearch)
             break;
         setMark(engines, i, EngineMark::Asking);
         ++state.activeSearchSockets;

@@ -117,6 +117,32 @@ TEST_F(SearchControllerTest, EnginesBeyondMaxSearchWaitForAFinishedPage)
     EXPECT_EQ(engines.displayMode(), NodeTree::DisplayMode::CheckBoxes); // the marks are no longer shown
 }
 
+// Pages that come faster than they are extracted wait for room: no more than maxSearch are held
+// at once, fetched or being extracted.
+TEST_F(SearchControllerTest, PagesInHandStayWithinMaxSearch)
+{
+    QTemporaryDir root;
+    NginxPeer nginx(root.path()); // a peer of its own, fast enough to outrun the extraction
+    for (int k = 0; k < 8; ++k) {
+        QByteArray page; // a server a link: slow to extract, every other page
+        for (int i = 0; i < (k % 2 ? 10 : 20000); ++i) page += ftpLinks("h" + QByteArray::number(k) + 'x' + QByteArray::number(i), 1);
+        writeBytes(root.filePath(u"h%1"_s.arg(k)), page);
+    }
+    ASSERT_TRUE(nginx.start()) << nginx.output().toStdString();
+    QStringList templates;
+    for (int k = 0; k < 8; ++k) templates << engineOn(nginx.port(), u"h%1"_s.arg(k));
+    setEngines(templates);
+    preferences.maxSearch = 2;
+    int most = 0;
+    QTimer turn;
+    turn.callOnTimeout([&] { most = std::max<int>(most, int(std::count_if(state.pageData.begin(), state.pageData.end(), [](const QByteArray &page) { return !page.isEmpty(); }))); });
+    turn.start(0);
+    controller.SearchBtnClick(u"x"_s);
+    ASSERT_TRUE(waitUntilIdle(30000));
+    EXPECT_EQ(state.resultCount, 4 * 20000 + 4 * 10);
+    EXPECT_EQ(most, 2);
+}
+
 // Each page ends as its peer behaves, and whatever arrived is read.
 TEST_F(SearchControllerTest, EachPageEndsAsItsPeerBehaves)
 {
