@@ -9,12 +9,14 @@ import os
 import random
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from nginx_peer import start_nginx  # noqa: E402
 
 SEARCH = "music live"
 RG_PATTERN = 'href="(ftp|http)://[^"]*'
@@ -53,34 +55,6 @@ def make_page(size, links, seed=18):
     body = "".join(parts)
     body += " " * max(0, size - total - len(tail)) + tail
     return body.encode("latin-1")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def start_nginx(work, root):
-    port = free_port()
-    conf = os.path.join(work, "nginx.conf")
-    temp = " ".join("%s_temp_path %s/%s;" % (t, work, t) for t in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-    with open(conf, "w") as f:
-        f.write("daemon off; master_process off; worker_processes 1; pid %s/nginx.pid; error_log %s/error.log;\n"
-                "events { worker_connections 64; }\n"
-                "http { access_log off; %s default_type text/html; sendfile on;\n"
-                "  server { listen 127.0.0.1:%d; root %s;\n"
-                "    location /dynamic/ { ssi on; ssi_types *; } } }\n" % (work, work, temp, port, root))
-    nginx = shutil.which("nginx") or "/usr/sbin/nginx"
-    process = subprocess.Popen([nginx, "-c", conf, "-p", work + "/"], stderr=subprocess.DEVNULL)
-    for _ in range(200):
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return process, port
-        except OSError:
-            time.sleep(0.02)
-    process.kill()
-    sys.exit("nginx did not start")
 
 
 def timed(command, env=None, stdout=None):
@@ -126,7 +100,9 @@ def main():
                     "--write-page", static], check=True)
     shutil.copyfile(static, os.path.join(root, "dynamic", "page"))
     page_bytes = os.path.getsize(static)
-    nginx, port = start_nginx(work, root)
+    # Through the SSI filter nginx sends no Content-Length and closes at the end, as a dynamic
+    # engine does.
+    nginx, port = start_nginx(work, root, "location /dynamic/ { ssi on; ssi_types *; }")
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
     out = os.path.join(work, "out")
     rows = []

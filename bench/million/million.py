@@ -9,12 +9,14 @@ import json
 import os
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from nginx_peer import start_nginx  # noqa: E402
 
 BOUND_MB = 200
 RG_PATTERN = 'href="(ftp|http)://[^"]*'
@@ -37,33 +39,6 @@ def write_pages(root, entries, hosts, pages):
                             % (host(i % hosts), i, i) for i in range(p * per, (p + 1) * per))
             page.write("</ol></body></html>\n")
     return per * pages
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def start_nginx(work, root):
-    port = free_port()
-    conf = os.path.join(work, "nginx.conf")
-    temp = " ".join("%s_temp_path %s/%s;" % (t, work, t) for t in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-    with open(conf, "w") as f:
-        f.write("daemon off; master_process off; worker_processes 1; pid %s/nginx.pid; error_log %s/error.log;\n"
-                "events { worker_connections 256; }\n"
-                "http { access_log off; %s default_type text/html; sendfile on;\n"
-                "  server { listen 127.0.0.1:%d; root %s; } }\n" % (work, work, temp, port, root))
-    nginx = subprocess.Popen([shutil.which("nginx") or "/usr/sbin/nginx", "-c", conf, "-p", work + "/"],
-                             stderr=subprocess.DEVNULL)
-    for _ in range(200):
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return nginx, port
-        except OSError:
-            time.sleep(0.02)
-    nginx.kill()
-    sys.exit("nginx did not start")
 
 
 def timed(command, env, out, work):
