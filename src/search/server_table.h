@@ -49,10 +49,12 @@ public:
     }
 
 private:
+    // Offsets into m_bytes, which holds at most 4 GiB: 16 bytes an entry, a million of them in a
+    // big search.
     struct Entry
     {
-        qsizetype path; // offsets into m_bytes
-        qsizetype file;
+        quint32 path;
+        quint32 file;
         quint32 pathSize;
         quint32 fileSize;
     };
@@ -65,13 +67,13 @@ private:
     QByteArrayView bytes(qsizetype offset, qsizetype size) const { return QByteArrayView(m_bytes + offset, size); }
 
     quint32 find(quint32 tag, QByteArrayView path, QByteArrayView file) const;
-    qsizetype store(QByteArrayView text);
+    quint32 store(QByteArrayView text);
     void growBlock();
     void release();
 
     char *m_bytes = nullptr; // paths and names back to back
-    qsizetype m_size = 0;
-    qsizetype m_capacity = 0;
+    quint32 m_size = 0; // the record's first cache line holds every field
+    quint32 m_capacity = 0;
     void *m_block = nullptr;
     quint32 m_count = 0;
     quint32 m_room = 0; // entries the block has room for
