@@ -45,39 +45,30 @@ TEST(ServerRecord, TellsEntriesApartWhenEveryTagCollides)
 TEST(ServerTable, RetiredRecordsAreReleasedAndTheirNumbersStayTaken)
 {
     ServerTable servers;
-    EXPECT_EQ(servers.upperBound(), 0);
-    EXPECT_TRUE(servers.retire().empty());
-    EXPECT_EQ(servers.add("ftp://a"), 1);
-    EXPECT_EQ(servers.add("ftp://b"), 2);
+    const ServerTable &read = servers;
+    EXPECT_TRUE(servers.upperBound() == 0 && servers.retire().empty());
+    EXPECT_EQ(servers.add("ftp://a") + servers.add("ftp://b"), 1 + 2);
     servers[2].addEntry("/", "b.mp3");
     const std::vector<ServerTable::Block> retired = servers.retire();
     ASSERT_EQ(retired.size(), 1u);
     EXPECT_EQ(retired[0][1].ServerURL() + retired[0][1].FileNames(1), "ftp://bb.mp3");
-    EXPECT_EQ(servers.upperBound(), 2);
-    EXPECT_EQ(servers.liveRecords(), 0);
+    EXPECT_TRUE(servers.upperBound() == 2 && servers.liveRecords() == 0);
     EXPECT_EQ(servers.add("ftp://c"), 3);
     (void)servers.retire();
-    EXPECT_EQ(servers.add("ftp://d"), 4);
-    EXPECT_EQ(servers.add("ftp://e"), 5);
+    EXPECT_EQ(servers.add("ftp://d") + servers.add("ftp://e"), 4 + 5);
     EXPECT_TRUE(servers[5].addEntry("/", "e.mp3"));
-    const ServerTable &read = servers;
     for (const int old : {1, 2, 3}) {
-        EXPECT_EQ(read[old].ServerURL(), QByteArray()) << old;
-        EXPECT_EQ(read[old].entryCount(), 0) << old;
+        EXPECT_TRUE(read[old].ServerURL().isEmpty() && read[old].entryCount() == 0) << old;
         EXPECT_THROW(servers[old], std::out_of_range) << old;
     }
-    EXPECT_EQ(read[4].ServerURL() + read[5].ServerURL() + read[5].FileNames(1), "ftp://dftp://ee.mp3");
-    EXPECT_EQ(read[0].ServerURL(), QByteArray());
-    EXPECT_THROW(read[6], std::out_of_range);
-    EXPECT_THROW(read[-1], std::out_of_range);
-    EXPECT_EQ(servers.upperBound(), 5);
-    EXPECT_EQ(servers.liveRecords(), 2);
+    EXPECT_EQ(read[0].ServerURL() + read[4].ServerURL() + read[5].ServerURL() + read[5].FileNames(1), "ftp://dftp://ee.mp3");
+    EXPECT_TRUE(servers.upperBound() == 5 && servers.liveRecords() == 2);
     // Across blocks, which begin at the first record after a retirement.
     const int many = 2 * ServerTable::kBlock + 5;
     for (int k = 0; k < many; ++k) EXPECT_EQ(servers.add("ftp://h" + QByteArray::number(k)), 6 + k);
     for (int k = 0; k < many; ++k) ASSERT_EQ(read[6 + k].ServerURL(), "ftp://h" + QByteArray::number(k)) << k;
     EXPECT_EQ(read[5].FileNames(1), "e.mp3");
-    EXPECT_THROW(read[6 + many], std::out_of_range);
+    for (const int past : {-1, 6 + many}) EXPECT_THROW(read[past], std::out_of_range) << past;
 }
 
 } // namespace
