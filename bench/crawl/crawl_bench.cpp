@@ -2,6 +2,7 @@
 // loopback (over http, https or both), beside `curl --parallel | rg -o` fetching the same pages and
 // listing the same links. The two alternate over several repetitions; the medians are compared.
 // --json prints the comparison as one JSON line per protocol, the report going to standard error.
+#include "median.h"
 #include "engine_pages.h"
 #include "support/peers.h"
 
@@ -270,15 +271,6 @@ CurlRun runCurl(const Options &options, const Target &target, const QString &lis
         run.links = static_cast<int>(file.readAll().count('\n'));
     run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return run;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 int medianOf(std::vector<int> values)

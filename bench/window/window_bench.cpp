@@ -5,6 +5,7 @@
 // same names; resident memory along the way and over repeated searches; and, in a child process
 // of its own, a catalogue of 100,000 engines loaded at start-up. There is no other program to
 // compare the window with: each figure is set beside the bound it should stay under.
+#include "median.h"
 #include "result_corpus.h"
 #include "support/fakes.h"
 #include "support/peers.h"
@@ -83,15 +84,6 @@ double residentMb()
 double millisecondsOf(const QElapsedTimer &clock)
 {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
