@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -52,7 +53,6 @@ public:
         });
         schedule();
     }
-    bool idle() const { return m_steps.empty(); }
 
 private:
     void schedule();
