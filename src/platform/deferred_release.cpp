@@ -1,5 +1,7 @@
 #include "platform/deferred_release.h"
 
+#include <utility>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -29,10 +31,14 @@ void DeferredRelease::schedule()
 
 void DeferredRelease::step()
 {
+    // Giving memory back walks the whole heap: worth it after a big list, not after a few nodes.
+    constexpr int kBigRelease = 4;
     if (!m_steps.empty() && m_steps.front()())
         m_steps.pop_front();
-    if (!m_steps.empty())
+    ++m_turns;
+    if (!m_steps.empty()) {
         schedule();
-    else
+    } else if (std::exchange(m_turns, 0) > kBigRelease) {
         returnFreedMemory();
+    }
 }

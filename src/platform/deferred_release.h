@@ -15,8 +15,8 @@ void returnFreedMemory();
 
 // Frees what a big list held a piece per turn of the event loop: emptying a million results at
 // once holds the window for a tenth of a second, in frees alone. What is handed over is no longer
-// reachable by anyone; whatever is left when this object goes is freed then. Once all is freed the
-// memory goes back to the system.
+// reachable by anyone; whatever is left when this object goes is freed then. Once something big
+// is freed the memory goes back to the system.
 class DeferredRelease final : public QObject
 {
     Q_OBJECT
@@ -44,7 +44,7 @@ public:
     }
     // Something freed whole, after the vectors handed over before it.
     template<typename T>
-    void releaseWhole(T &&item)
+    void releaseWhole(T item)
     {
         auto held = std::make_shared<T>(std::move(item));
         m_steps.push_back([held]() mutable {
@@ -60,5 +60,6 @@ private:
 
     // Each frees a piece and says whether it is done.
     std::deque<std::function<bool()>> m_steps;
+    int m_turns = 0; // taken since the queue was last empty
     QTimer m_next;
 };

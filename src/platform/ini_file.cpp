@@ -75,9 +75,9 @@ void IniDocument::indexKey(Section &section, int line)
 
 int IniDocument::keyLineOf(const Section &section, const QString &key)
 {
-    if (section.indexed)
-        return section.keyLine.value(folded(key), 0);
     const QString wanted = folded(key);
+    if (section.indexed)
+        return section.keyLine.value(wanted, 0);
     for (std::size_t i = 1; i < section.lines.size(); ++i) {
         const auto name = keyName(section.lines[i]);
         if (name && name->size() == wanted.size() && folded(*name) == wanted)
