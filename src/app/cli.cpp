@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <utility>
 #include <sys/stat.h>
@@ -262,7 +263,7 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         err.write("kestrune: " + problem + "\n");
         return 2;
     }
-    if (prefs.maxSearch < 1 || (line.test && prefs.maxTest < 1)) {
+    if (prefs.maxSearch < 1 || ((line.test || line.verify) && prefs.maxTest < 1)) {
         err.write("kestrune: the limits of open connections must be at least 1 (--max-search, --max-test)\n");
         return 2;
     }
@@ -283,15 +284,24 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         prefs.testingEnabled = false;
         core.stopSearch();
         core.stopTests();
+        core.stopVerify();
         QCoreApplication::exit(0);
     };
     ResultOutput output(out, stop);
 
-    // One row buffer for every entry: a big crawl writes millions of them.
+    // One row buffer for every entry: a big crawl writes millions of them. With --verify the rows
+    // wait, without their ends, for the sizes and dates.
     QByteArray row;
-    QObject::connect(&core, &Core::entryAdded, &guard, [&output, &row, json = line.json](const FoundEntry &entry) {
+    QByteArray held;
+    struct HeldRow
+    {
+        qsizetype end;
+        int record, entry;
+    };
+    std::vector<HeldRow> heldRows;
+    QObject::connect(&core, &Core::entryAdded, &guard, [&](const FoundEntry &entry) {
         row.resize(0);
-        if (json) {
+        if (line.json) {
             const std::pair<const char *, QByteArrayView> fields[] = {{"{\"root\":", entry.root},    {",\"host\":", entry.host},
                                                                       {",\"server\":", entry.server}, {",\"path\":", entry.path},
                                                                       {",\"file\":", entry.file},     {",\"link\":", entry.link}};
@@ -299,20 +309,25 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
                 row += name;
                 appendJsonString(row, value);
             }
-            row += "}\n";
         } else {
             const QByteArrayView fields[] = {entry.root, entry.host, entry.server, entry.path, entry.file};
-            qsizetype size = 0;
+            qsizetype size = -1;
             for (const QByteArrayView field : fields)
                 size += field.size() + 1;
             row.resize(size);
             char *out = row.data();
             for (const QByteArrayView field : fields) {
+                if (out != row.data())
+                    *out++ = '\t';
                 out = std::copy(field.begin(), field.end(), out);
-                *out++ = '\t';
             }
-            out[-1] = '\n';
         }
+        if (line.verify) {
+            held += row;
+            heldRows.push_back({held.size(), entry.record, entry.entry});
+            return;
+        }
+        row += line.json ? "}\n" : "\n";
         output.write(row);
     });
 
@@ -348,18 +363,51 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
     }
 
     InterruptWatch interrupt(stop);
-    QObject::connect(&core, &Core::settled, &guard, [] { QCoreApplication::exit(0); });
+    // The marks of the tests, taken before a verify marks the servers anew.
+    std::optional<QList<TestedServer>> tested;
+    QObject::connect(&core, &Core::settled, &guard, [&] {
+        if (line.verify && !tested && !interrupted) {
+            tested = core.testedServers();
+            if (core.verifyResults())
+                return;
+        }
+        QCoreApplication::exit(0);
+    });
 
     if (core.startSearch(line.searchText))
         QCoreApplication::exec();
 
+    if (line.verify) {
+        qsizetype start = 0;
+        for (const HeldRow &kept : heldRows) {
+            row = held.sliced(start, kept.end - start);
+            start = kept.end;
+            const FileFact fact = core.fileFact(kept.record, kept.entry);
+            const QByteArray size = fact.missing() ? QByteArray("missing") : fact.hasSize() ? QByteArray::number(fact.size) : QByteArray();
+            if (line.json)
+                row += ",\"size\":" + (fact.missing() ? jsonString(size) : fact.hasSize() ? size : QByteArray("null")) +
+                       ",\"date\":" + (fact.hasDate() ? jsonString(isoDate(fact.modified)) : QByteArray("null")) + "}\n";
+            else
+                row += '\t' + size + '\t' + isoDate(fact.modified) + '\n';
+            output.write(row);
+        }
+    }
     if (line.test) {
-        for (const TestedServer &server : core.testedServers()) {
+        for (const TestedServer &server : tested ? *tested : core.testedServers()) {
             const char *mark = server.mark == ServerMark::Alive ? "alive" : "dead";
             if (line.json)
                 output.write("{\"test\":" + jsonString(server.host) + ",\"mark\":\"" + mark + "\"}\n");
             else
                 output.write("#test\t" + server.host + '\t' + mark + '\n');
+        }
+    }
+    if (line.verify) {
+        for (const VerifiedServer &server : core.verifiedServers()) {
+            const QByteArray outcome = verifyOutcomeText(server.outcome);
+            if (line.json)
+                output.write("{\"verify\":" + jsonString(server.host) + ",\"outcome\":" + jsonString(outcome) + "}\n");
+            else
+                output.write("#verify\t" + server.host + '\t' + outcome + '\n');
         }
     }
     output.flush();

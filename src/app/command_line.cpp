@@ -110,6 +110,8 @@ CommandLine parseCommandLine(const QList<QByteArray> &arguments)
             line.json = true;
         } else if (arg == "--test") {
             line.test = true;
+        } else if (arg == "--verify") {
+            line.verify = true;
         } else if (arg == "--verbose") {
             line.verbose = true;
         } else if (arg == "--no-proxy") {
@@ -166,13 +168,19 @@ QString usageText()
         "  --no-proxy          fetch the pages directly\n"
         "  --engine NAME       search only this engine, active or not (repeatable)\n"
         "  --test              test the FTP servers found after the search\n"
-        "  --max-test N        at most N server tests at once (with --test)\n"
+        "  --verify            after the search (and the tests), log in to each FTP server found and\n"
+        "                      ask for the size and date of each of its files\n"
+        "  --max-test N        at most N server tests or verifies at once (with --test, --verify)\n"
         "  --json              one JSON object a line instead of tab-separated fields\n"
         "\n"
         "Output of search, one result a line in the order found:\n"
         "  ROOT<TAB>HOST<TAB>SERVERURL<TAB>PATH<TAB>FILE       (ROOT is FTP or HTTP)\n"
         "  then with --test, per tested server: #test<TAB>HOST<TAB>alive|dead\n"
-        "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"} and {\"test\",\"mark\"}; each byte\n"
+        "  With --verify each result comes after the verify, with two more fields: SIZE (bytes, or\n"
+        "  missing when the server says the file is not there, or empty) and DATE (YYYY-MM-DDTHH:MM:SSZ\n"
+        "  or empty); then per verified server: #verify<TAB>HOST<TAB>alive|dead|login refused\n"
+        "  --json: {\"root\",\"host\",\"server\",\"path\",\"file\",\"link\"}, with --verify \"size\" and\n"
+        "  \"date\" too, {\"test\",\"mark\"} and {\"verify\",\"outcome\"}; each byte\n"
         "  of a field is the character of the same number (Latin-1); \"link\" is the link as found\n"
         "\n"
         "Output of update: check prints \"new Version M.N Build B Available<TAB>ADDRESS\" when there is\n"
@@ -182,7 +190,8 @@ QString usageText()
         "  another update server; the proxy preference applies.\n"
         "KESTRUNE_LIMITS changes the limits that keep a silent or endless server from holding the\n"
         "  program: pageSilence (60000 ms), pageTotal (180000 ms), pageCap (67108864 bytes),\n"
-        "  serverTest (15000 ms), updateSilence (60000 ms) and updateTotal (180000 ms),\n"
+        "  serverTest (15000 ms, also each step of a verify), verifyPause (100 ms between two files of\n"
+        "  a server), updateSilence (60000 ms) and updateTotal (180000 ms),\n"
         "  as in KESTRUNE_LIMITS=pageCap=1048576.\n"
         "Progress goes to standard error. Ctrl-C, or a reader that closes the output, stops the search.\n"
         "Exit status: 0 after a search that ran; 1 when a search has no engine to ask, its results\n"

@@ -27,6 +27,7 @@ struct CommandLine
     int proxyPort = 0;
     QStringList engines; // --engine NAME, repeatable
     bool test = false;
+    bool verify = false; // --verify: log in to each FTP server found, ask for its files' sizes and dates
     bool json = false;
 
     // get / connect: the link's bytes exactly as they were given

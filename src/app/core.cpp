@@ -5,6 +5,20 @@
 
 #include <QMetaMethod>
 
+namespace {
+
+// A verify logs in where and as a hand-off would.
+VerifyLogin verifyLogin(QByteArrayView serverURL)
+{
+    const SearchInfo login = LoginDetails(serverURL);
+    bool isNumber = false;
+    const int port = login.port.toInt(&isNumber);
+    return {login.address.toLatin1(), isNumber && port >= 1 && port <= 65535 ? port : 0, login.user.toLatin1(),
+            login.password.toLatin1()};
+}
+
+} // namespace
+
 Core::Core(const QString &programFolder, Services services, TimeLimits limits, QObject *parent)
     : QObject(parent)
     , m_profile(programFolder)
@@ -12,11 +26,13 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
     , m_results(m_state, m_ftpList, m_status)
     , m_search({m_state, m_preferences, m_enginesList, m_linksList, m_status, m_profile, m_results}, limits)
     , m_tester(m_ftpList, m_preferences, m_status, limits)
+    , m_verifier(m_ftpList, m_state, m_preferences, m_status, verifyLogin, limits)
     , m_update({m_profile, m_preferences, services.shell, m_enginesList}, limits)
     , m_preferenceStore(services.preferenceStore)
     , m_shell(services.shell)
     , m_launcher(services.launcher)
 {
+    m_linksList.setExtraColumns({QStringLiteral("Size"), QStringLiteral("Date")});
     connect(&m_search, &SearchController::searchingChanged, this, &Core::searchingChanged);
     connect(&m_tester, &ServerTester::testingEnabledChanged, this, &Core::testingEnabledChanged);
     connect(&m_search, &SearchController::engineFinished, this, [this](const EngineOutcome &outcome) {
@@ -32,7 +48,19 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
 
     // The crawl and the tester meet only here: a search halts the tests and restarts them after.
     connect(&m_search, &SearchController::testsMustStop, &m_tester, &ServerTester::haltForSearch);
-    connect(&m_search, &SearchController::searchEnded, &m_tester, &ServerTester::resumeAfterSearch);
+    connect(&m_search, &SearchController::testsMustStop, this, &Core::stopVerify);
+    connect(&m_search, &SearchController::searchEnded, this, [this] {
+        if (m_verifyPending)
+            startVerify();
+        else
+            m_tester.resumeAfterSearch();
+    });
+    connect(&m_verifier, &ServerVerifier::fileVerified, this, [this](int record, int entry) {
+        if (record == m_shownRecord)
+            ShowFileFact(m_state.servers, record, entry, m_state.facts, m_linksList);
+        emit fileVerified(record, entry);
+    });
+    connect(&m_verifier, &ServerVerifier::finished, this, &Core::verifyEnded);
     connect(&m_tester, &ServerTester::serverTested, this, [this](int node, ServerMark mark) {
         emit serverTested({node, m_ftpList.text(node).toLatin1(), mark});
     });
@@ -108,25 +136,76 @@ void Core::reportEntries(bool report)
     m_results.setEntryListener([this](int record, bool isHTTP, QByteArrayView host, QByteArrayView link) {
         const ServerRecord &server = m_state.servers[record];
         const int j = server.entryCount();
-        emit entryAdded({isHTTP ? QByteArrayView("HTTP") : QByteArrayView("FTP"), host, server.ServerURL(),
+        emit entryAdded({record, j, isHTTP ? QByteArrayView("HTTP") : QByteArrayView("FTP"), host, server.ServerURL(),
                          server.pathView(j), server.fileNameView(j), link});
     });
 }
 
 void Core::settleIfDone()
 {
-    if (!m_search.searching() && (!m_preferences.testingEnabled || m_tester.allTested()))
+    if (!m_search.searching() && !verifying() && (!m_preferences.testingEnabled || m_tester.allTested()))
         emit settled();
 }
 
 void Core::toggleTestResults()
 {
-    m_tester.ToggleTestResults(m_search.searching());
+    m_tester.ToggleTestResults(testsMustWait());
 }
 
 void Core::retestResults()
 {
-    m_tester.ReTestResults(m_search.searching());
+    m_tester.ReTestResults(testsMustWait());
+}
+
+bool Core::verifyResults()
+{
+    if (m_search.searching()) {
+        if (!std::exchange(m_verifyPending, true))
+            emit verifyingChanged(true);
+        return true;
+    }
+    return startVerify();
+}
+
+bool Core::startVerify()
+{
+    m_verifyPending = false;
+    // The connect tests would mark the same nodes: they wait, and resume after.
+    m_tester.haltForSearch();
+    if (m_verifier.start()) {
+        emit verifyingChanged(true);
+        return true;
+    }
+    verifyEnded();
+    return false;
+}
+
+void Core::stopVerify()
+{
+    if (!verifying())
+        return;
+    m_verifyPending = false;
+    m_verifier.stop();
+    emit verifyingChanged(false);
+}
+
+void Core::verifyEnded()
+{
+    emit verifyingChanged(false);
+    if (!m_search.searching())
+        m_tester.resumeAfterSearch();
+    settleIfDone();
+}
+
+QList<VerifiedServer> Core::verifiedServers() const
+{
+    QList<VerifiedServer> verified;
+    for (int i = 1; i <= m_ftpList.count(); ++i) {
+        const VerifyOutcome outcome = m_state.facts.outcome(m_ftpList.tag(i).toInt());
+        if (outcome != VerifyOutcome::None && serverMark(m_ftpList, i) != ServerMark::Root)
+            verified.append({i, m_ftpList.text(i).toLatin1(), outcome});
+    }
+    return verified;
 }
 
 QList<TestedServer> Core::testedServers() const
@@ -142,11 +221,12 @@ QList<TestedServer> Core::testedServers() const
 
 SearchInfo Core::showServer(int node)
 {
+    m_shownRecord = serverMark(m_ftpList, node) == ServerMark::Root ? 0 : m_ftpList.tag(node).toInt();
     if (node == 0) {
         m_linksList.clear();
         return {};
     }
-    return ShowServerDetails(m_ftpList, node, m_state.servers, m_preferences.listViewType, m_linksList);
+    return ShowServerDetails(m_ftpList, node, m_state.servers, m_preferences.listViewType, m_linksList, &m_state.facts);
 }
 
 int Core::fileCount(int node) const

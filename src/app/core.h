@@ -21,6 +21,8 @@ class Shell;
 // One file found, as it is added. The views are valid while the signal runs.
 struct FoundEntry
 {
+    int record = 0; // where the file is kept: its record and its entry there
+    int entry = 0;
     QByteArrayView root; // "FTP" or "HTTP"
     QByteArrayView host;
     QByteArrayView server; // the server URL the file is grouped under
@@ -35,6 +37,14 @@ struct TestedServer
     int node = 0;
     QByteArray host;
     ServerMark mark = ServerMark::Untested;
+};
+
+// An FTP server that a verify reached or tried to.
+struct VerifiedServer
+{
+    int node = 0;
+    QByteArray host;
+    VerifyOutcome outcome = VerifyOutcome::None;
 };
 
 // What a search came to, once it is at rest.
@@ -112,6 +122,19 @@ public:
     // The FTP servers with a mark, in the result tree's order.
     QList<TestedServer> testedServers() const;
 
+    // "Verify Results": logs in to every FTP server of the results and asks for the size and date
+    // of each of its files. During a search it starts once the search has ended; the connect tests
+    // wait until it is over. False when there is nothing to verify.
+    bool verifyResults();
+    void stopVerify();
+    // A verify runs or waits for the search to end.
+    bool verifying() const { return m_verifyPending || m_verifier.running(); }
+    // The verified servers, in the result tree's order, and what was learned of a file.
+    QList<VerifiedServer> verifiedServers() const;
+    FileFact fileFact(int record, int entry) const { return m_state.facts.file(record, entry); }
+    // Whether the server the links list shows has any file verified.
+    bool shownServerVerified() const { return m_state.facts.hasFiles(m_shownRecord); }
+
     // Shows the server of result node `node` in the links list, laid out as the preferences say,
     // and gives its login details.
     SearchInfo showServer(int node);
@@ -132,14 +155,22 @@ signals:
     void entryAdded(const FoundEntry &entry);
     void engineFinished(const EngineOutcome &outcome);
     void serverTested(const TestedServer &server);
+    void verifyingChanged(bool verifying);
+    // A file of record `record` has its size and date; the links list shows them already.
+    void fileVerified(int record, int entry);
     void searchEnded(const SearchSummary &summary);
     void handedOff(const HandOffResult &result);
-    // The search is at rest and, with testing on, every server is tested: nothing more will come.
+    // The search is at rest, with testing on every server is tested, and no verify runs: nothing
+    // more will come.
     void settled();
 
 private:
     void reportEntries(bool report);
     void settleIfDone();
+    bool startVerify();
+    void verifyEnded();
+    // The connect tests, which wait while a search or a verify runs.
+    bool testsMustWait() const { return m_search.searching() || verifying(); }
 
     Profile m_profile;
     Preferences m_preferences;
@@ -151,6 +182,7 @@ private:
     Results m_results;
     SearchController m_search;
     ServerTester m_tester;
+    ServerVerifier m_verifier;
     UpdateSession m_update;
 
     PreferenceStore &m_preferenceStore;
@@ -160,4 +192,6 @@ private:
     QString m_seedProblem;
     int m_enginesAsked = 0;
     int m_enginesDone = 0;
+    bool m_verifyPending = false;
+    int m_shownRecord = 0; // the record the links list shows
 };

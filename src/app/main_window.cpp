@@ -179,6 +179,19 @@ void MainWindow::buildResultsFrame(QWidget *parent)
     });
     m_linksView = makeTree(m_core.linksList(), QStringLiteral("LinksList"), m_pictures, m_resultsFrame);
     m_linksView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Size and date take the room their longest texts need; the name has the rest. Fixed widths:
+    // measuring a hundred thousand rows would stall the window.
+    QHeaderView *header = m_linksView->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    const QFontMetrics metrics = m_linksView->fontMetrics();
+    header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.9 MB  ")));
+    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59  ")));
+    showFactColumns();
+    connect(&m_core, &Core::fileVerified, this, [this] {
+        if (m_linksView->isColumnHidden(1) && m_core.shownServerVerified())
+            showFactColumns();
+    });
     m_linksView->viewport()->installEventFilter(this);
     buildInfoBox();
 }
@@ -262,7 +275,8 @@ void MainWindow::buildMenus()
     const QList<QAction *> views = addItems(menu("ViewMenu", "View"), "ViewMenuClick",
                                             {{1, "List"}, {2, "Half Detailed"}, {3, "Detailed"}}, &MainWindow::ViewMenuClick);
     const QList<QAction *> tests = addItems(menu("AdvancedMenu", "Tests"), "AdvancedMenuClick",
-                                            {{0, "Test Results"}, {1, "Re Test Results"}}, &MainWindow::AdvancedMenuClick);
+                                            {{0, "Test Results"}, {1, "Re Test Results"}, {2, "Verify Results"}},
+                                            &MainWindow::AdvancedMenuClick);
     const QList<QAction *> help = addItems(menu("HelpMenu", "Help"), "HelpMenuClick",
                                            {{0, "Documentation"}, {1, "-"}, {2, "Check for Upgrade"}, {3, "Update Engines"},
                                             {4, "Update Clients"}, {5, "-"}, {6, "About"}},
@@ -278,6 +292,10 @@ void MainWindow::buildMenus()
     m_testResults->setCheckable(true);
     m_testResults->setChecked(m_core.testingEnabled());
     connect(&m_core, &Core::testingEnabledChanged, m_testResults, &QAction::setChecked);
+    // Ticked while a verify runs or waits for the search; clicking it then stops the verify.
+    QAction *verify = tests.at(2);
+    verify->setCheckable(true);
+    connect(&m_core, &Core::verifyingChanged, verify, &QAction::setChecked);
 
     // The dialogs change what a running search reads, and an engine merge reloads its engine list.
     QAction *updateEngines = help.at(3);
@@ -336,6 +354,10 @@ void MainWindow::AdvancedMenuClick(int index)
         m_core.toggleTestResults();
     else if (index == 1)
         m_core.retestResults();
+    else if (index == 2 && m_core.verifying())
+        m_core.stopVerify();
+    else if (index == 2 && !m_core.verifyResults())
+        findChild<QAction *>(QStringLiteral("AdvancedMenuClick(2)"))->setChecked(false);
 }
 
 void MainWindow::HelpMenuClick(int index)
@@ -422,10 +444,20 @@ void MainWindow::showSelectedServer()
         if (const int node = links.childAt(0, row); links.childCount(node) > 0)
             m_linksView->setExpanded(links.modelIndex(node), true);
     }
+    showFactColumns();
     for (int i = 0; const QString &text : {info.address, info.port, info.user, info.password}) {
         m_info[i]->setText(text);
         m_info[i++]->setCursorPosition(0); // a long value shows its start
     }
+}
+
+void MainWindow::showFactColumns()
+{
+    // Until its server is verified a file has no size or date to show: the list keeps its one column.
+    const bool shown = m_core.shownServerVerified();
+    m_linksView->setHeaderHidden(!shown);
+    m_linksView->setColumnHidden(1, !shown);
+    m_linksView->setColumnHidden(2, !shown);
 }
 
 MainWindow::ShownServer MainWindow::shownServer() const

@@ -64,6 +64,8 @@ private:
     void placePanes();
     void openSelectedEngine();
     void showSelectedServer();
+    // The size and date columns show once the listed server has been verified.
+    void showFactColumns();
     void showResultsMenu(const QPoint &globalPosition);
     // The key of the selected row of the links list: a file's address, a directory's path.
     QString selectedKey() const;

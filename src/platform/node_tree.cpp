@@ -130,9 +130,11 @@ void NodeTree::remove(int index)
 
     std::vector<Node *> doomed;
     collectSubtree(node, doomed);
-    for (Node *n : doomed)
+    for (Node *n : doomed) {
         if (!n->key.isEmpty())
             m_byKey.remove(n->key);
+        m_cells.remove(n);
+    }
     std::size_t first = m_order.size();
     for (Node *n : doomed)
         first = std::min(first, static_cast<std::size_t>(n->order - 1));
@@ -157,6 +159,7 @@ void NodeTree::clear()
     // takes tens of milliseconds to free.
     m_released.releaseWhole(std::exchange(m_byKey, {}));
     m_released.release(std::exchange(m_blocks, {}), 1);
+    m_cells.clear();
     m_blockUsed = 0;
     m_order = {};
     if (m_bulkDepth == 0)
@@ -373,13 +376,13 @@ int NodeTree::nodeIndex(const QModelIndex &modelIndex) const
 
 QModelIndex NodeTree::index(int row, int column, const QModelIndex &parent) const
 {
-    if (column != 0 || row < 0)
+    if (column < 0 || column >= m_headers.size() || row < 0)
         return {};
     const Node *parentNode = nodeOf(parent);
     const std::vector<Node *> &children = parentNode ? parentNode->children : m_roots;
     if (row >= static_cast<int>(children.size()))
         return {};
-    return createIndex(row, 0, children[static_cast<std::size_t>(row)]);
+    return createIndex(row, column, children[static_cast<std::size_t>(row)]);
 }
 
 QModelIndex NodeTree::parent(const QModelIndex &child) const
@@ -398,7 +401,44 @@ int NodeTree::rowCount(const QModelIndex &parent) const
 
 int NodeTree::columnCount(const QModelIndex &) const
 {
-    return 1;
+    return static_cast<int>(m_headers.size());
+}
+
+QVariant NodeTree::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_headers.size())
+        return {};
+    return m_headers[section];
+}
+
+void NodeTree::setExtraColumns(const QStringList &headers)
+{
+    beginResetModel();
+    m_headers = QStringList{m_headers.first()} + headers;
+    m_cells.clear();
+    endResetModel();
+}
+
+void NodeTree::setCellText(int index, int column, const QString &text)
+{
+    const Node *node = nodeAt(index);
+    if (!node || column < 1 || column >= m_headers.size() || cellText(index, column) == text)
+        return;
+    QStringList &cells = m_cells[node];
+    if (cells.size() < column)
+        cells.resize(column);
+    cells[column - 1] = text;
+    if (m_bulkDepth == 0) {
+        const QModelIndex changed = createIndex(node->row, column, const_cast<Node *>(node));
+        emit dataChanged(changed, changed, {Qt::DisplayRole});
+    }
+}
+
+QString NodeTree::cellText(int index, int column) const
+{
+    const Node *node = nodeAt(index);
+    const auto found = node ? m_cells.constFind(node) : m_cells.cend();
+    return found == m_cells.cend() || column < 1 || column > found->size() ? QString() : found->at(column - 1);
 }
 
 QVariant NodeTree::data(const QModelIndex &index, int role) const
@@ -406,6 +446,8 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
     const Node *node = nodeOf(index);
     if (!node)
         return {};
+    if (index.column() > 0)
+        return role == Qt::DisplayRole ? cellText(node->order, index.column()) : QVariant();
     switch (role) {
     case Qt::DisplayRole:
         return node->text;

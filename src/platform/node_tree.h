@@ -72,6 +72,14 @@ public:
     void setToolTip(int index, const QString &toolTip);
     QString toolTip(int index) const;
 
+    // Columns after the first, each with its header (the first column's header is "Name"). Views
+    // that hide their header show them all the same.
+    void setExtraColumns(const QStringList &headers);
+    // The text of node `index` in extra column `column` (from 1). Only nodes with such a text take
+    // room for it.
+    void setCellText(int index, int column, const QString &text);
+    QString cellText(int index, int column) const;
+
     DisplayMode displayMode() const { return m_mode; }
     void setDisplayMode(DisplayMode mode);
 
@@ -92,6 +100,7 @@ public:
     QModelIndex parent(const QModelIndex &child) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
@@ -123,6 +132,8 @@ private:
     std::size_t m_blockUsed = 0;
     std::vector<Node *> m_roots;
     QHash<QString, Node *> m_byKey;
+    QStringList m_headers{QStringLiteral("Name")};
+    QHash<const Node *, QStringList> m_cells; // the extra columns' texts, of the nodes that have any
     int m_bulkDepth = 0;
     DeferredRelease m_released;
 };

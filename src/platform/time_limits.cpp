@@ -21,7 +21,7 @@ std::optional<TimeLimits> TimeLimits::fromText(QByteArrayView text, QString *err
         const qlonglong value = equals < 0 ? 0 : pair.mid(equals + 1).trimmed().toLongLong(&ok);
         // Timers count milliseconds in an int.
         const bool isTime = name != "pageCap";
-        if (!ok || value < 1 || (isTime && value > std::numeric_limits<int>::max()))
+        if (!ok || value < (name == "verifyPause" ? 0 : 1) || (isTime && value > std::numeric_limits<int>::max()))
             return refuse(pair);
         const std::chrono::milliseconds time(value);
         if (name == "pageSilence")
@@ -32,6 +32,8 @@ std::optional<TimeLimits> TimeLimits::fromText(QByteArrayView text, QString *err
             limits.pageCap = value;
         else if (name == "serverTest")
             limits.serverTest = time;
+        else if (name == "verifyPause")
+            limits.verifyPause = time;
         else if (name == "updateSilence")
             limits.updateSilence = time;
         else if (name == "updateTotal")

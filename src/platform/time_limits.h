@@ -19,6 +19,8 @@ struct TimeLimits
     qsizetype pageCap = qsizetype(64) * 1024 * 1024;
     // A server test with no answer in this time marks the server "Dead".
     std::chrono::milliseconds serverTest{15'000};
+    // A verify waits this long between two files of the same server, to be a light guest.
+    std::chrono::milliseconds verifyPause{100};
     // An update exchange silent for this long shows "Error occured".
     std::chrono::milliseconds updateSilence{60'000};
     // An update exchange still arriving after this long (a server that trickles) fails too.
@@ -26,6 +28,6 @@ struct TimeLimits
 
     // The limits that `text` names, the others as they are: comma-separated NAME=VALUE pairs with
     // the names above, times in milliseconds (below 2^31) and the cap in bytes, each from 1 on
-    // ("pageSilence=2000,pageCap=1048576"). Nothing, with `error` set, when a pair is not so.
+    // but verifyPause, which may be 0 ("pageSilence=2000,pageCap=1048576"). Nothing, with `error` set, when a pair is not so.
     static std::optional<TimeLimits> fromText(QByteArrayView text, QString *error = nullptr);
 };

@@ -18,6 +18,7 @@ enum class ServerMark {
     UnderTest, // a test is under way: "QuestionMark"
     Alive,     // it accepted a connection: "CheckMark"
     Dead,      // no connection, or no host: "Dead"
+    Refused,   // a verify was greeted but its login refused: "Flag"
 };
 
 constexpr Picture pictureOf(EngineMark mark)
@@ -48,6 +49,8 @@ constexpr Picture pictureOf(ServerMark mark)
         return Picture::CheckMark;
     case ServerMark::Dead:
         return Picture::Dead;
+    case ServerMark::Refused:
+        return Picture::Flag;
     }
     return Picture::None;
 }
@@ -78,6 +81,8 @@ inline ServerMark serverMark(const NodeTree &ftpList, int node)
         return ServerMark::Alive;
     case Picture::Dead:
         return ServerMark::Dead;
+    case Picture::Flag:
+        return ServerMark::Refused;
     default:
         return ServerMark::Root;
     }

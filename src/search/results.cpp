@@ -26,6 +26,7 @@ void Results::startSearch()
     m_hosts.clear();
     // Nothing shows an earlier search's files once its tree is gone; their numbers stay taken.
     m_released.release(m_state.servers.retire(), 1);
+    m_state.facts.clear();
     const Picture root = pictureOf(ServerMark::Root);
     m_ftpRoot = m_ftpList.add(QStringLiteral("FTP"), QStringLiteral("FTP"), 0, root);
     m_ftpList.setExpanded(m_ftpRoot, true);

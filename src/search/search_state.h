@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/file_facts.h"
 #include "search/server_table.h"
 
 #include <QByteArray>
@@ -24,4 +25,6 @@ struct SearchState
     // Result servers; record 0 is the empty record made at start-up. Its numbering runs on over the
     // whole run; a new search releases the records of the earlier ones.
     ServerTable servers;
+    // What verifies learned of this search's servers and files.
+    FileFacts facts;
 };

@@ -8,5 +8,11 @@
 // Alive, a failure or TimeLimits::serverTest of silence marks it Dead (search/marks.h), and each
 // mark is told by serverTested(). A search halts the tests when it starts and they resume when it
 // ends; the application wires the two.
+//
+// ServerVerifier goes further when the user asks: it logs in to each FTP server node as its link
+// says, over one control connection (detail/ftp_reply reads the server's replies), asks for the
+// size and date of every file of its record, and keeps what it learns in SearchState::facts. Its
+// marks are Alive (logged in), Dead and Refused (the login was refused).
 
 #include "tester/server_tester.h"
+#include "tester/server_verifier.h"

@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, TheMenusCarryEveryCommandAtItsIndex)
                          u"FileMenu=File, FileMenuClick(0)=Exit"_s,
                          u"EditMenu=Edit, EditMenuClick(0)=Settings, EditMenuClick(1)=Engines List"_s,
                          u"ViewMenu=View, ViewMenuClick(1)=List, ViewMenuClick(2)=Half Detailed, ViewMenuClick(3)=Detailed*"_s,
-                         u"AdvancedMenu=Tests, AdvancedMenuClick(0)=Test Results, AdvancedMenuClick(1)=Re Test Results"_s,
+                         u"AdvancedMenu=Tests, AdvancedMenuClick(0)=Test Results, AdvancedMenuClick(1)=Re Test Results, AdvancedMenuClick(2)=Verify Results"_s,
                          u"HelpMenu=Help, HelpMenuClick(0)=Documentation, HelpMenuClick(1)=-, HelpMenuClick(2)=Check for Upgrade, "
                          "HelpMenuClick(3)=Update Engines, HelpMenuClick(4)=Update Clients, HelpMenuClick(5)=-, HelpMenuClick(6)=About"_s}));
 
