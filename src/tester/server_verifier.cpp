@@ -301,10 +301,12 @@ void ServerVerifier::askNextFile(Session &session, int slot)
 {
     const ServerTable &servers = m_state.servers;
     const int files = session.record > 0 && session.record <= servers.upperBound() ? servers[session.record].entryCount() : 0;
-    while (++session.entry <= files) {
+    // A server that knows neither command has nothing more to tell.
+    while (!(session.noSize && session.noMdtm) && ++session.entry <= files) {
         session.fact = {};
-        if (command(slot, "SIZE", filePath(servers, session.record, session.entry))) {
-            session.step = Step::Size;
+        const Step step = session.noSize ? Step::Mdtm : Step::Size;
+        if (command(slot, step == Step::Size ? "SIZE" : "MDTM", filePath(servers, session.record, session.entry))) {
+            session.step = step;
             m_timers[std::size_t(slot) - 1]->deadline.start();
             return;
         }

@@ -1,4 +1,4 @@
-"""hostile_peer.py MODE PORT: a server on 127.0.0.1 that misbehaves as MODE says, for the tests
+"""hostile_peer.py MODE PORT [ADDRESS]: a server on 127.0.0.1 (or ADDRESS) that misbehaves as MODE says, for the tests
 that hold Kestrune against peers it cannot trust (the modes are HostilePeer's, tests/support/peers.h).
 Prints "ready" once it can be reached (never-accept: once nothing can reach it)."""
 import gzip
@@ -70,16 +70,17 @@ def handle(mode, conn):
 
 def main():
     mode, port = sys.argv[1], int(sys.argv[2])
+    address = sys.argv[3] if len(sys.argv) > 3 else "127.0.0.1"
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
+    listener.bind((address, port))
     if mode == "never-accept":
         # The kernel queues one connection for a backlog of 0; once full, further SYNs are dropped.
         listener.listen(0)
         fillers = [socket.socket() for _ in range(4)]
         for filler in fillers:
             filler.setblocking(False)
-            filler.connect_ex(("127.0.0.1", port))
+            filler.connect_ex((address, port))
         time.sleep(0.3)
         print("ready", flush=True)
         while True:

@@ -118,9 +118,10 @@ bool TinyproxyPeer::start()
 bool FtpPeer::start()
 {
     const int port = freePort();
-    QStringList arguments = u"-m pyftpdlib -i 127.0.0.1 -p"_s.split(u' ') << QString::number(port) << u"-d"_s << m_root;
+    QStringList arguments = QStringList{u"-m"_s, u"pyftpdlib"_s, u"-i"_s, m_address, u"-p"_s, QString::number(port), u"-d"_s, m_root};
     if (!m_user.isEmpty()) arguments << u"-u"_s << m_user << u"-P"_s << m_password;
-    return launch(u"/usr/bin/python3"_s, arguments, port);
+    // It says so once it listens, on whichever address.
+    return launch(u"/usr/bin/python3"_s, arguments, port, "starting FTP server");
 }
 
 bool makeCertificate(const QString &dir, const QString &name, const QString &ca, const QString &altNames)
@@ -143,5 +144,5 @@ bool HostilePeer::start()
 {
     const int port = freePort();
     const QString script = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(u"hostile_peer.py"_s);
-    return launch(u"python3"_s, {script, m_mode, QString::number(port)}, port, "ready");
+    return launch(u"python3"_s, {script, m_mode, QString::number(port), m_address}, port, "ready");
 }

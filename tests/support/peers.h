@@ -81,30 +81,31 @@ private:
 // certificate for `altNames` (e.g. "IP:127.0.0.1,DNS:localhost") signed by DIR/CA.crt.
 bool makeCertificate(const QString &dir, const QString &name, const QString &ca = {}, const QString &altNames = {});
 
-// pyftpdlib serving `root` read-only, anonymously or with one user.
+// pyftpdlib serving `root` read-only, anonymously or with one user, on `address` (any of 127.0.0.0/8:
+// results group by host, so servers that must be told apart need addresses of their own).
 class FtpPeer final : public PeerProcess
 {
 public:
-    explicit FtpPeer(QString root, QString user = {}, QString password = {})
-        : m_root(std::move(root)), m_user(std::move(user)), m_password(std::move(password)) {}
+    explicit FtpPeer(QString root, QString user = {}, QString password = {}, QString address = QStringLiteral("127.0.0.1"))
+        : m_root(std::move(root)), m_user(std::move(user)), m_password(std::move(password)), m_address(std::move(address)) {}
     bool start();
 
 private:
-    QString m_root, m_user, m_password;
+    QString m_root, m_user, m_password, m_address;
 };
 
 // A peer that misbehaves on 127.0.0.1 (tests/support/hostile_peer.py). Its mode: "endless" (a 200 header, then
 // links and filler without end), "trickle" (a byte a second), "reset" (half a page, then a reset), "single-line"
 // (100 MiB without a line break), "silent" (reads, never answers), "gzip" (compressed although identity was
 // asked), "chunked" (HTTP/1.1 chunks although HTTP/1.0 was asked), "close" (accepts and closes at once) or
-// "never-accept" (its queue is full: a connect hangs).
+// "never-accept" (its queue is full: a connect hangs). It listens on `address`, any of 127.0.0.0/8.
 class HostilePeer final : public PeerProcess
 {
 public:
-    explicit HostilePeer(QString mode) : m_mode(std::move(mode)) {}
+    explicit HostilePeer(QString mode, QString address = QStringLiteral("127.0.0.1")) : m_mode(std::move(mode)), m_address(std::move(address)) {}
     bool start();
     QString mode() const { return m_mode; }
 
 private:
-    QString m_mode;
+    QString m_mode, m_address;
 };

@@ -42,7 +42,8 @@ std::optional<FtpReply> FtpReplyReader::next()
     while (!m_failed) {
         const qsizetype end = m_pending.indexOf('\n', m_scanned);
         const qsizetype lineEnd = end < 0 ? m_pending.size() : end;
-        if (lineEnd - m_scanned > kMostLine || lineEnd > kMostReply) {
+        // A line's length leaves out its end, which may be CR LF.
+        if (lineEnd - m_scanned > kMostLine + 1 || lineEnd > kMostReply) {
             m_failed = true;
             break;
         }
@@ -52,6 +53,10 @@ std::optional<FtpReply> FtpReplyReader::next()
         if (line.endsWith('\r'))
             line.chop(1);
         m_scanned = end + 1;
+        if (line.size() > kMostLine) {
+            m_failed = true;
+            break;
+        }
 
         const int code = codeOf(line);
         if (m_openCode == 0 && code == 0) {
