@@ -163,6 +163,7 @@ TEST(ServerVerifier, EachServerEndsWithItsOutcomeWithinTheTimeLimit)
     };
     std::vector<std::unique_ptr<FakeFtp>> servers;
     Rig rig(3, {.serverTest = 400ms, .verifyPause = 0ms});
+    EXPECT_FALSE(rig.verifier.start() || rig.verifier.running()); // no server yet
     for (const auto &c : cases) {
         auto &ftp = servers.emplace_back(std::make_unique<FakeFtp>(QByteArray("127.0.0." + QByteArray::number(servers.size() + 1)).constData()));
         ftp->greeting = c.greeting;
@@ -194,6 +195,9 @@ TEST(ServerVerifier, StoppingGivesBackTheMarksItTook)
     rig.verifier.stop();
     QTest::qWait(500);
     EXPECT_EQ(rig.pictures() + u' ' + rig.status.text(u"TSockets"_s), u"CheckMark Untested Active Test Sockets: 0"_s);
+    ASSERT_TRUE(rig.verifier.start());
+    rig.results.startSearch(); // a new search: the nodes are gone, and so is the verify
+    EXPECT_FALSE(rig.verifier.running());
     EXPECT_EQ(finished.count(), 0);
 }
 
