@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -55,6 +56,13 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+void writeSong(const QString &dir)
+{
+    QFile song(QDir(dir).filePath(QStringLiteral("pub/song.mp3")));
+    ASSERT_TRUE(QDir(dir).mkpath(QStringLiteral("pub")) && song.open(QIODevice::WriteOnly) && song.write(QByteArray(1234, 'x')) == 1234);
+    ASSERT_TRUE(song.flush() && song.setFileTime(QDateTime(QDate(2024, 5, 1), QTime(12, 34, 56), Qt::UTC), QFileDevice::FileModificationTime));
 }
 
 ReadOnlyFolder::ReadOnlyFolder(QString path) : m_path(std::move(path))

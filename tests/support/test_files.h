@@ -15,6 +15,8 @@ void PrintTo(const QByteArray &bytes, std::ostream *out);
 // Small file helpers for tests that work in a temporary folder.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
+// DIR/pub/song.mp3 for an FTP server to serve: 1234 bytes, last changed 2024-05-01 12:34:56 UTC.
+void writeSong(const QString &dir);
 
 // Makes a folder read-only for the duration of a test, and writable again after. Where neither
 // permission bits nor the immutable flag hold, tests ask `effective()` and skip.

@@ -27,10 +27,7 @@ TEST(FtpReplyReader, ReadsWholeRepliesWhateverTheirPieces)
         {"220-Welcome\r\n 2 rules\r\n221 not yet\r\n220-still\r\n220 go\r\n", "220[220 go]"},
         {"120 wait\r\n220 now\r\n", "120[120 wait]220[220 now]"},
         {"220 ok\r\n230 in", "220[220 ok]"}, // the second is not whole yet
-        {"hello\r\n220 ok\r\n", "!"},
-        {"2200 ok\r\n", "!"},
-        {"600 ok\r\n", "!"},
-        {"22\r\n", "!"},
+        {"hello\r\n220 ok\r\n", "!"}, {"2200 ok\r\n", "!"}, {"600 ok\r\n", "!"}, {"22\r\n", "!"},
         {"220 " + QByteArray(FtpReplyReader::kMostLine, 'x') + "\r\n", "!"},
         {"220-" + QByteArray(FtpReplyReader::kMostLine - 4, 'x') + "\r\n" + "220 fits\r\n", "220[220 fits]"},
         {"220-a\r\n" + QByteArray(FtpReplyReader::kMostReply, '\n') + "220 ok\r\n", "!"},
