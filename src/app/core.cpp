@@ -48,7 +48,7 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
 
     // The crawl and the tester meet only here: a search halts the tests and restarts them after.
     connect(&m_search, &SearchController::testsMustStop, &m_tester, &ServerTester::haltForSearch);
-    connect(&m_search, &SearchController::testsMustStop, this, &Core::stopVerify);
+    connect(&m_search, &SearchController::testsMustStop, this, [this] { endVerify(false); });
     connect(&m_search, &SearchController::searchEnded, this, [this] {
         if (m_verifyPending)
             startVerify();
@@ -182,11 +182,18 @@ bool Core::startVerify()
 
 void Core::stopVerify()
 {
+    endVerify(!m_search.searching());
+}
+
+void Core::endVerify(bool resumeTests)
+{
     if (!verifying())
         return;
     m_verifyPending = false;
     m_verifier.stop();
     emit verifyingChanged(false);
+    if (resumeTests)
+        m_tester.resumeAfterSearch();
 }
 
 void Core::verifyEnded()

@@ -169,6 +169,8 @@ private:
     void settleIfDone();
     bool startVerify();
     void verifyEnded();
+    // Stops a verify under way or waiting; the connect tests go on when `resumeTests` says so.
+    void endVerify(bool resumeTests);
     // The connect tests, which wait while a search or a verify runs.
     bool testsMustWait() const { return m_search.searching() || verifying(); }
 
