@@ -188,7 +188,7 @@ def main():
             print("failed, %s: %s" % (name, problem), file=sys.stderr)
     shape = "%d servers x %d files, --max-test 10" % (args.servers, args.files)
     rows = []
-    for name, label in (("paused", "pause 100 ms (a good guest; peer none)"),
+    for name, label in (("paused", "the default 100 ms pause between files (lftp pauses none)"),
                         ("unpaused", "verifyPause=0")):
         k, p = median[name], median["lftp"]
         row = {"scenario": "verify of %s, %s: whole run" % (shape, label), "kestrune": k, "peer": p,
