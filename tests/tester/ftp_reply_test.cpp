@@ -25,9 +25,9 @@ TEST(FtpReplyReader, ReadsWholeRepliesWhateverTheirPieces)
         {"220 bare line feed\n230\n", "220[220 bare line feed]230[230]"},
         // Inside a multi-line reply, lines with other codes, no code or "DDD-" belong to it.
         {"220-Welcome\r\n 2 rules\r\n221 not yet\r\n220-still\r\n220 go\r\n", "220[220 go]"},
-        {"120 wait\r\n220 now\r\n", "120[120 wait]220[220 now]"},
-        {"220 ok\r\n230 in", "220[220 ok]"}, // the second is not whole yet
-        {"hello\r\n220 ok\r\n", "!"}, {"2200 ok\r\n", "!"}, {"600 ok\r\n", "!"}, {"22\r\n", "!"},
+        {"120 wait\r\n220 now\r\n", "120[120 wait]220[220 now]"}, {"220 ok\r\n230 in", "220[220 ok]"}, // the second is not whole yet
+        {"hello\r\n220 ok\r\n", "!"}, {"2200 ok\r\n", "!"}, {"2200\r\n", "!"}, {"600 ok\r\n", "!"}, {"22\r\n", "!"},
+        {"220-\r\nhello\r\n220 go\r\n", "220[220 go]"},
         {"220 " + QByteArray(FtpReplyReader::kMostLine, 'x') + "\r\n", "!"},
         {"220-" + QByteArray(FtpReplyReader::kMostLine - 4, 'x') + "\r\n" + "220 fits\r\n", "220[220 fits]"},
         {"220-a\r\n" + QByteArray(FtpReplyReader::kMostReply, '\n') + "220 ok\r\n", "!"},
