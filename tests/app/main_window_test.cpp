@@ -394,6 +394,9 @@ TEST_F(MainWindowTest, VerifyResultsShowsSizesDatesAndWhatEachServerSaid)
                   QStringList({u"1.2 kB"_s, date, u"missing"_s, u""_s})) << "layout " << layout;
         EXPECT_FALSE(links->isHeaderHidden() || links->isColumnHidden(1) || links->isColumnHidden(2));
     }
+    verify->trigger(); // a second verify, stopped by the next click: the servers get their marks back
+    verify->trigger();
+    EXPECT_TRUE(!verify->isChecked() && !core.verifying() && core.ftpList().picture(anonymousNode) == Picture::CheckMark);
     // A new search forgets it all: no columns until its servers are verified.
     core.startSearch(u"song"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !core.searching(); }, 10000));
