@@ -32,7 +32,8 @@ Core::Core(const QString &programFolder, Services services, TimeLimits limits, Q
     , m_shell(services.shell)
     , m_launcher(services.launcher)
 {
-    m_linksList.setExtraColumns({QStringLiteral("Size"), QStringLiteral("Date")});
+    // Sizes line up on their last digit; dates, all of one width, keep a space from them.
+    m_linksList.setExtraColumns({{QStringLiteral("Size"), Qt::AlignRight | Qt::AlignVCenter}, {QStringLiteral("Date"), Qt::AlignCenter}});
     connect(&m_search, &SearchController::searchingChanged, this, &Core::searchingChanged);
     connect(&m_tester, &ServerTester::testingEnabledChanged, this, &Core::testingEnabledChanged);
     connect(&m_search, &SearchController::engineFinished, this, [this](const EngineOutcome &outcome) {

@@ -31,6 +31,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 
@@ -185,8 +186,9 @@ void MainWindow::buildResultsFrame(QWidget *parent)
     header->setStretchLastSection(false);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     const QFontMetrics metrics = m_linksView->fontMetrics();
-    header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.9 MB  ")));
-    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59  ")));
+    const int margins = 4 * m_linksView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_linksView) + 8;
+    header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.9 MB")) + margins);
+    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59")) + margins);
     showFactColumns();
     connect(&m_core, &Core::fileVerified, this, [this] {
         if (m_linksView->isColumnHidden(1) && m_core.shownServerVerified())

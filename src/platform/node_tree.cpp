@@ -376,7 +376,7 @@ int NodeTree::nodeIndex(const QModelIndex &modelIndex) const
 
 QModelIndex NodeTree::index(int row, int column, const QModelIndex &parent) const
 {
-    if (column < 0 || column >= m_headers.size() || row < 0)
+    if (column < 0 || column >= m_columns.size() || row < 0)
         return {};
     const Node *parentNode = nodeOf(parent);
     const std::vector<Node *> &children = parentNode ? parentNode->children : m_roots;
@@ -401,20 +401,22 @@ int NodeTree::rowCount(const QModelIndex &parent) const
 
 int NodeTree::columnCount(const QModelIndex &) const
 {
-    return static_cast<int>(m_headers.size());
+    return static_cast<int>(m_columns.size());
 }
 
 QVariant NodeTree::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_headers.size())
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
         return {};
-    return m_headers[section];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(m_columns[section].alignment);
+    return role == Qt::DisplayRole ? QVariant(m_columns[section].header) : QVariant();
 }
 
-void NodeTree::setExtraColumns(const QStringList &headers)
+void NodeTree::setExtraColumns(const QList<Column> &columns)
 {
     beginResetModel();
-    m_headers = QStringList{m_headers.first()} + headers;
+    m_columns = QList<Column>{m_columns.first()} + columns;
     m_cells.clear();
     endResetModel();
 }
@@ -422,7 +424,7 @@ void NodeTree::setExtraColumns(const QStringList &headers)
 void NodeTree::setCellText(int index, int column, const QString &text)
 {
     const Node *node = nodeAt(index);
-    if (!node || column < 1 || column >= m_headers.size() || cellText(index, column) == text)
+    if (!node || column < 1 || column >= m_columns.size() || cellText(index, column) == text)
         return;
     QStringList &cells = m_cells[node];
     if (cells.size() < column)
@@ -446,8 +448,11 @@ QVariant NodeTree::data(const QModelIndex &index, int role) const
     const Node *node = nodeOf(index);
     if (!node)
         return {};
-    if (index.column() > 0)
-        return role == Qt::DisplayRole ? cellText(node->order, index.column()) : QVariant();
+    if (index.column() > 0) {
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(m_columns[index.column()].alignment);
+        return role == Qt::DisplayRole ? QVariant(cellText(node->order, index.column())) : QVariant();
+    }
     switch (role) {
     case Qt::DisplayRole:
         return node->text;

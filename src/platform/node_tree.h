@@ -72,9 +72,14 @@ public:
     void setToolTip(int index, const QString &toolTip);
     QString toolTip(int index) const;
 
-    // Columns after the first, each with its header (the first column's header is "Name"). Views
-    // that hide their header show them all the same.
-    void setExtraColumns(const QStringList &headers);
+    // Columns after the first, each with its header (the first column's header is "Name") and the
+    // alignment of its texts and header. Views that hide their header show them all the same.
+    struct Column
+    {
+        QString header;
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    };
+    void setExtraColumns(const QList<Column> &columns);
     // The text of node `index` in extra column `column` (from 1). Only nodes with such a text take
     // room for it.
     void setCellText(int index, int column, const QString &text);
@@ -132,7 +137,7 @@ private:
     std::size_t m_blockUsed = 0;
     std::vector<Node *> m_roots;
     QHash<QString, Node *> m_byKey;
-    QStringList m_headers{QStringLiteral("Name")};
+    QList<Column> m_columns{{QStringLiteral("Name")}};
     QHash<const Node *, QStringList> m_cells; // the extra columns' texts, of the nodes that have any
     int m_bulkDepth = 0;
     DeferredRelease m_released;

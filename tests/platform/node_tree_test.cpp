@@ -91,7 +91,7 @@ TEST_F(NodeTreeTest, ToolTipsAreShownAsPlainText)
 // Extra columns: a cell shows its text there only, under its header; a column that is not there takes none.
 TEST_F(NodeTreeTest, ExtraColumnsShowTheCellsOfTheirNodes)
 {
-    tree.setExtraColumns({u"Size"_s, u"Date"_s});
+    tree.setExtraColumns({{u"Size"_s}, {u"Date"_s, Qt::AlignRight}});
     const int dir = tree.add(u"d"_s, u"d"_s), file = tree.add(u"f"_s, u"f"_s, dir);
     QSignalSpy changed(&tree, &QAbstractItemModel::dataChanged);
     tree.setCellText(file, 2, u"2024"_s);
@@ -99,6 +99,7 @@ TEST_F(NodeTreeTest, ExtraColumnsShowTheCellsOfTheirNodes)
     const QModelIndex cell = tree.index(0, 2, tree.modelIndex(dir));
     EXPECT_EQ(QStringList({tree.data(cell).toString(), tree.cellText(file, 1), tree.headerData(2, Qt::Horizontal).toString(), tree.data(cell, Qt::DecorationRole).toString()}),
               QStringList({u"2024"_s, u""_s, u"Date"_s, u""_s}));
+    EXPECT_TRUE(tree.data(cell, Qt::TextAlignmentRole).value<Qt::Alignment>() == Qt::AlignRight && tree.data(cell.siblingAtColumn(1), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
     EXPECT_TRUE(changed.count() == 1 && changed[0][0].value<QModelIndex>() == cell);
 }
 
