@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/core.h"
+#include "platform/byte_text.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -344,12 +345,8 @@ int runSearchCommand(const CommandLine &line, Core &core, QIODevice &out, QIODev
         ++done;
         if (line.verbose) {
             // A line of its own for scripts, in place of a progress line being rewritten.
-            QString text = QStringLiteral("kestrune: engine \"") + outcome.name + QStringLiteral("\": ") + outcomeSummary(outcome);
             // Names and failure texts may be anyone's words: a terminal must not act on them.
-            for (QChar &c : text) {
-                if (!c.isPrint())
-                    c = u'?';
-            }
+            const QString text = printable(QStringLiteral("kestrune: engine \"") + outcome.name + QStringLiteral("\": ") + outcomeSummary(outcome));
             err.write((progressToTerminal ? QByteArray("\r\x1b[K") : QByteArray()) + text.toLocal8Bit() + '\n');
         }
         // A page's results reach the reader when the page is done, and a failed write shows.

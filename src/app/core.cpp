@@ -2,6 +2,7 @@
 
 #include "catalogue/engine_catalogue.h"
 #include "platform/deferred_release.h"
+#include "platform/endpoint.h"
 
 #include <QMetaMethod>
 
@@ -11,10 +12,7 @@ namespace {
 VerifyLogin verifyLogin(QByteArrayView serverURL)
 {
     const SearchInfo login = LoginDetails(serverURL);
-    bool isNumber = false;
-    const int port = login.port.toInt(&isNumber);
-    return {login.address.toLatin1(), isNumber && port >= 1 && port <= 65535 ? port : 0, login.user.toLatin1(),
-            login.password.toLatin1()};
+    return {login.address.toLatin1(), portNumber(login.port.toLatin1()).value_or(0), login.user.toLatin1(), login.password.toLatin1()};
 }
 
 } // namespace
@@ -211,7 +209,7 @@ QList<VerifiedServer> Core::verifiedServers() const
     for (int i = 1; i <= m_ftpList.count(); ++i) {
         const VerifyOutcome outcome = m_state.facts.outcome(m_ftpList.tag(i).toInt());
         if (outcome != VerifyOutcome::None && serverMark(m_ftpList, i) != ServerMark::Root)
-            verified.append({i, m_ftpList.text(i).toLatin1(), outcome});
+            verified.append({m_ftpList.text(i).toLatin1(), outcome});
     }
     return verified;
 }

@@ -42,7 +42,6 @@ struct TestedServer
 // An FTP server that a verify reached or tried to.
 struct VerifiedServer
 {
-    int node = 0;
     QByteArray host;
     VerifyOutcome outcome = VerifyOutcome::None;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QString>
 
 #include <algorithm>
 
@@ -24,4 +25,15 @@ inline qsizetype indexOfPercentS(QByteArrayView text)
             return i;
     }
     return -1;
+}
+
+// Anyone's words (a server's reply, an engine's name), for a tooltip or a terminal: every character
+// that is not printable becomes "?".
+inline QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (!c.isPrint())
+            c = u'?';
+    }
+    return text;
 }

@@ -6,6 +6,7 @@
 #include "prefs/preferences.h"
 #include "search/server_url.h"
 #include "tester/detail/logging.h"
+#include "tester/detail/status.h"
 
 #include <QTimer>
 
@@ -176,7 +177,7 @@ void ServerTester::finishTest(int slot, ServerMark mark)
 
 void ServerTester::updateStatus()
 {
-    m_status.setText(QStringLiteral("TSockets"), QStringLiteral("Active Test Sockets: %1").arg(m_activeTestSockets));
+    showActiveTests(m_status, m_activeTestSockets);
 }
 
 void ServerTester::ResetTestMarks()

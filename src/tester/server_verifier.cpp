@@ -1,5 +1,6 @@
 #include "tester/server_verifier.h"
 
+#include "platform/byte_text.h"
 #include "platform/node_tree.h"
 #include "platform/socket_array.h"
 #include "platform/status_line.h"
@@ -8,6 +9,7 @@
 #include "search/server_url.h"
 #include "tester/detail/ftp_reply.h"
 #include "tester/detail/logging.h"
+#include "tester/detail/status.h"
 
 #include <QTimer>
 
@@ -45,12 +47,7 @@ namespace {
 // A server's words for a tooltip: printable, one line.
 QString shown(const QByteArray &line)
 {
-    QString text = QString::fromLatin1(line);
-    for (QChar &c : text) {
-        if (!c.isPrint())
-            c = u'?';
-    }
-    return text;
+    return printable(QString::fromLatin1(line));
 }
 
 // The file of a record's entry as a command names it: its whole path.
@@ -132,24 +129,23 @@ bool ServerVerifier::start()
 
 void ServerVerifier::stop()
 {
-    for (std::size_t k = 0; k < m_sessions.size(); ++k) {
-        if (const auto &session = m_sessions[k]) {
-            setMark(m_ftpList, session->node, session->before);
-            release(int(k) + 1);
-        }
-    }
-    m_active = 0;
-    m_running = false;
-    updateStatus();
+    endAll(true);
 }
 
 void ServerVerifier::abandon()
 {
-    if (!m_running)
-        return;
+    if (m_running)
+        endAll(false);
+}
+
+void ServerVerifier::endAll(bool restoreMarks)
+{
     for (std::size_t k = 0; k < m_sessions.size(); ++k) {
-        if (m_sessions[k])
+        if (const auto &session = m_sessions[k]) {
+            if (restoreMarks)
+                setMark(m_ftpList, session->node, session->before);
             release(int(k) + 1);
+        }
     }
     m_active = 0;
     m_running = false;
@@ -292,6 +288,7 @@ void ServerVerifier::answered(Session &session, int slot, const FtpReply &reply)
 void ServerVerifier::loggedIn(Session &session, int slot)
 {
     session.outcome = VerifyOutcome::Alive;
+    // Kept at once: a verify stopped before the server's end still counts the login.
     m_state.facts.setOutcome(session.record, VerifyOutcome::Alive);
     command(slot, "TYPE", "I");
     session.step = Step::Type;
@@ -331,7 +328,7 @@ void ServerVerifier::fileDone(Session &session, int slot)
 
 bool ServerVerifier::command(int slot, QByteArrayView verb, QByteArrayView argument)
 {
-    if (argument.contains('\r') || argument.contains('\n') || argument.contains('\0'))
+    if (hasControlByte(argument))
         return false;
     QByteArray line = verb.toByteArray();
     if (!argument.isEmpty())
@@ -387,11 +384,10 @@ void ServerVerifier::finish(int slot)
         tip << (session->connected ? QStringLiteral("Ended: ") : QStringLiteral("No connection: ")) + session->failure;
     m_ftpList.setToolTip(session->node, tip.join(u'\n'));
     qCInfo(lcTester).noquote() << m_ftpList.text(session->node) << "verified:" << verifyOutcomeText(session->outcome) << session->failure;
-    emit serverVerified(session->node, session->outcome);
     schedule();
 }
 
 void ServerVerifier::updateStatus()
 {
-    m_status.setText(QStringLiteral("TSockets"), QStringLiteral("Active Test Sockets: %1").arg(m_active));
+    showActiveTests(m_status, m_active);
 }

@@ -57,7 +57,6 @@ public:
 signals:
     // Record `record`'s entry `entry` has its fact in SearchState::facts.
     void fileVerified(int record, int entry);
-    void serverVerified(int node, VerifyOutcome outcome);
     // Every server is verified (not after stop()).
     void finished();
 
@@ -83,6 +82,8 @@ private:
     void lost(int slot, const QString &why);
     void finish(int slot);
     void abandon();
+    // Ends every session; a stop gives their nodes back their marks, a reset has no nodes left.
+    void endAll(bool restoreMarks);
     void updateStatus();
 
     NodeTree &m_ftpList;
