@@ -1,6 +1,7 @@
 #include "tester/server_verifier.h"
 
 #include "platform/node_tree.h"
+#include "platform/socket_array.h"
 #include "platform/status_line.h"
 #include "prefs/preferences.h"
 #include "search/results.h"
@@ -182,6 +183,8 @@ TEST(ServerVerifier, StoppingGivesBackTheMarksItTook)
     rig.ftpList.setPicture(3, Picture::CheckMark);
     QSignalSpy finished(&rig.verifier, &ServerVerifier::finished);
     ASSERT_TRUE(rig.verifier.start());
+    // Events for slots without a session (none, beyond the table) change nothing.
+    for (const int slot : {0, 2, -1}) emit rig.verifier.findChild<SocketArray *>()->closed(slot);
     EXPECT_EQ(rig.pictures(), u"QuestionMark Untested"_s);
     rig.verifier.stop();
     QTest::qWait(500);
